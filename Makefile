@@ -1,0 +1,33 @@
+# Entry points. `make demo` and `make test` are all a new machine needs.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+
+.PHONY: all build test demo install fuzz bench clean
+
+all: build
+
+build:
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@sh examples/demo.sh $(BUILD)
+
+install: build
+	cmake --install $(BUILD)
+
+bench: build
+	$(BUILD)/bench/qx_bench
+
+fuzz:
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQX_FUZZ=ON -DQX_BUILD_TESTS=OFF -DQX_BUILD_BENCH=OFF \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	@sh fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
+clean:
+	rm -rf $(BUILD) build-fuzz
