@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "session.h"
 
 namespace {
 
@@ -370,3 +375,277 @@ TEST(FixedRead, RecordsFromAnInput) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Agreement with a real Fortran runtime
+//
+// tests/fortran/listread_oracle performs READ requests (see its header) on a data file and
+// prints what each delivered; the same requests are run here through the readers and the
+// transcripts compared. On a read error only the status is compared: what a failed READ
+// leaves in its items is undefined in Fortran, and our own rule is pinned above.
+// ---------------------------------------------------------------------------------------
+
+struct OracleCase {
+  const char* name;
+  std::string data;
+  std::string script;
+};
+
+std::string hex_bits(double x) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &x, sizeof bits);
+  char buf[17];
+  std::snprintf(buf, sizeof buf, "%016llX", static_cast<unsigned long long>(bits));
+  return buf;
+}
+
+const char* status_word(ReadStatus st) {
+  switch (st) {
+    case ReadStatus::ok:
+      return "ok";
+    case ReadStatus::eof:
+      return "eof";
+    case ReadStatus::error:
+      return "err";
+  }
+  return "?";
+}
+
+// One script request through our readers, as the oracle prints it.
+std::string our_request(qx::Input& in, const std::string& request) {
+  std::istringstream words(request);
+  char op = 0;
+  std::size_t w = 0, n = 0;
+  words >> op;
+  std::vector<double> r(2000, kUnset);
+  std::vector<int> k(2000, -77);
+  std::vector<std::string> t;
+  std::vector<char> order;   // item kinds in list order: r, i, t
+  ReadStatus st = ReadStatus::error;
+  switch (op) {
+    case 'R':
+      words >> n;
+      r.resize(n);
+      st = qx::read_reals(in, r);
+      order.assign(n, 'r');
+      break;
+    case 'I':
+      words >> n;
+      k.resize(n);
+      st = qx::read_ints(in, k);
+      order.assign(n, 'i');
+      break;
+    case 'A': {
+      words >> w >> n;
+      t.assign(n, std::string(w, '?'));
+      std::vector<qx::ListItem> items;
+      for (auto& s : t) items.emplace_back(s, w);
+      st = qx::read_list(in, items);
+      order.assign(n, 't');
+      break;
+    }
+    case 'M': {
+      t.assign(1, std::string(8, '?'));
+      const qx::ListItem items[] = {r[0], k[0], {t[0], 8}, r[1]};
+      st = qx::read_list(in, items);
+      order = {'r', 'i', 't', 'r'};
+      break;
+    }
+    case 'F':
+      words >> w >> n;
+      r.resize(n);
+      st = qx::read_fixed_reals(in, w, r);
+      order.assign(n, 'r');
+      break;
+    case 'G':
+      words >> w >> n;
+      k.resize(n);
+      st = qx::read_fixed_ints(in, w, k);
+      order.assign(n, 'i');
+      break;
+    default:
+      ADD_FAILURE() << "bad request " << request;
+  }
+  std::string out = status_word(st);
+  if (st == ReadStatus::error) return out;
+  std::size_t ri = 0, ii = 0, ti = 0;
+  for (const char kind : order) {
+    if (kind == 'r') out += " " + hex_bits(r[ri++]);
+    if (kind == 'i') out += " " + std::to_string(k[ii++]);
+    if (kind == 't') out += " [" + t[ti++] + "]";
+  }
+  return out;
+}
+
+std::vector<std::string> oracle_transcript(const qxtest::TempDir& dir) {
+  const auto run = qxtest::run_program(qxtest::fortran_exe("listread_oracle"), "", dir.path(), {"script", "data"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> lines = qxtest::split_lines(run.out);
+  for (auto& line : lines) {
+    if (line.rfind("err", 0) == 0) line = "err";
+  }
+  return lines;
+}
+
+std::vector<std::string> our_transcript(const qxtest::TempDir& dir) {
+  auto in = qx::FileInput::open(dir / "data", 12);
+  EXPECT_TRUE(in);
+  std::vector<std::string> lines;
+  if (!in) return lines;
+  for (const auto& request : qxtest::split_lines(qxtest::read_file(dir / "script"))) {
+    if (!request.empty()) lines.push_back(our_request(*in, request));
+  }
+  return lines;
+}
+
+void expect_agreement(const std::vector<OracleCase>& cases) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const qxtest::TempDir dir;
+    qxtest::write_file(dir / "data", c.data);
+    qxtest::write_file(dir / "script", c.script);
+    const auto theirs = oracle_transcript(dir);
+    const auto ours = our_transcript(dir);
+    ASSERT_EQ(ours.size(), theirs.size());
+    for (std::size_t i = 0; i < ours.size(); ++i) EXPECT_EQ(ours[i], theirs[i]) << "request " << i + 1;
+  }
+}
+
+std::string long_record() {
+  std::string s;
+  for (int i = 1; i <= 1500; ++i) s += std::to_string(i) + "." + std::to_string(i % 7) + (i % 3 ? " " : ",");
+  return s + "\n";
+}
+
+// One case per data line, each a single request: a failed READ leaves the runtime's
+// position in the record undefined (it goes on in the same record after some errors, at the
+// next after others), so only the first read after a bad value is compared.
+std::vector<OracleCase> one_read_each(const char* name, const std::vector<std::string>& lines,
+                                      const std::string& request) {
+  std::vector<OracleCase> cases;
+  for (const auto& line : lines) cases.push_back({name, line + "\n", request + "\n"});
+  return cases;
+}
+
+TEST(ListReadOracle, AgreesWithTheFortranRuntime) {
+  std::vector<OracleCase> cases = {
+      {"split over records", "1\n2\n3\n1 2\n\n   \n3 4\n5,\n6\n", "R 3\nR 4\nR 2\n"},
+      {"comma starting a record", "1\n,2\n3\n1,\n,2,3\n1,\n\n,2\n3\n", "R 3\nR 3\nR 3\n"},
+      {"slash", "1 2/ 3\n4 5 6\n/\n7\n1,/\n9\n1\n  /\n2\n3\n1/2\n", "R 3\nR 3\nR 2\nR 1\nR 2\nR 1\nR 2\nR 1\nR 2\n"},
+      {"repeat counts", "3*7 2*\n1\n2*,5\n5*1 9\n8\n2*1.5d0,3*-2\n2* 5\n2*/\n02*4\n",
+       "R 6\nR 3\nR 3\nR 1\nR 5\nR 3\nR 3\nR 2\n"},
+      {"blank and comma mixtures", "1 ,2, 3 ,, 5\n , 1\n1 2 ,\n,3\n1 2,,\n3\n,,,\n,\n  1  ,  2  \n",
+       "R 5\nR 2\nR 3\nR 4\nR 3\nR 1\nR 2\n"},
+      {"exponent forms", "1d2 1D-2 1.5d+3 .5D0\n1.5+3 1.5-3 1+3 1.5q3 1.5E+3\n-.5 5. .5 +7 007 -0.25e-0\n",
+       "R 4\nR 5\nR 6\n"},
+      {"tabs", "\t1\t\t2 \t3\t\n1\t,\t\t,3\n\t\n\t4\n", "R 3\nR 3\nR 1\n"},
+      {"rounding and range",
+       "0.1 0.2 0.3 1e-310 123456789012345678901234567890 1.7976931348623157e308\n"
+       "2.2250738585072011e-308 4.9e-324 2.4703282292062328e-324 -0 1e-400 -1d-999\n"
+       "0.1000000000000000055511151231257827021181583404541015625 9007199254740993\n",
+       "R 6\nR 6\nR 2\n"},
+      {"several reads in a row", "1 2 3\n4 5\n6\n7 8 9\n", "R 2\nR 1\nR 2\nR 2\n"},
+      {"bad values, then the next record", "abc 1\n2\n1.5e 2\n3\n1 2 x\n5\n1\nabc\n6\n1.5 7.5 a 2\n7\n",
+       "R 2\nR 1\nR 2\nR 1\nR 3\nR 1\nR 3\nR 1\nM\nR 1\n"},
+      {"end of file", "1\n", "R 2\n"},
+      {"end of file in an empty file", "", "R 1\n"},
+      {"end of file after blank records", "\n\n  \n", "R 1\n"},
+      {"no line end on the last record", "1 2", "R 2\nR 1\n"},
+      {"skipping records", "1 2\n3\n", "R 0\nR 1\nR 0\n"},
+      {"integers", "+5 -6 007 -2147483648 2147483647\n3*4 2*\n", "I 5\nI 5\n"},
+      {"texts",
+       "'abc' 'd''e' \"x\"\"y\" 'p\"q'\n'ab\ncd' 'e'\nabc,def ghi/jkl\nabc/def x\n2*ab 'x'\n12 3\n3*\na'b c\n",
+       "A 4 4\nA 6 2\nA 4 4\nA 8 2\nA 3 3\nA 4 2\nA 4 3\nA 4 2\n"},
+      {"texts at the end of the input", "'unterminated\n", "A 8 1\n"},
+      {"texts spanning to the end of the input", "'open\nmore\n", "A 8 2\n"},
+      {"mixed lists", "1.5 7 'hello world' 2\n1.5 7 hello 2\n1.5 7 hello\n", "M\nM\nM\n"},
+      {"a long record", long_record(), "R 1500\n"},
+  };
+  for (auto& c : one_read_each("malformed reals",
+                               {"+ 1", ". 1", "+. 1", "1.5E 1", "1e 1", "1d+ 1", "1..5 1", "1.5.3 1",
+                                "++1 1", "1-+3 1", "0x10 1", "1e5x 1", "3 *5", "1 0*5 1", "99999999999*5",
+                                "-1*5 1", "1.5*5 1", "'7' 1"},
+                               "R 2")) {
+    cases.push_back(c);
+  }
+  for (auto& c : one_read_each("bad integers", {"2.5 3", "1e3 1", "2147483648 1", "-2147483649 1", "5. 1", "1+3 1"},
+                               "I 2")) {
+    cases.push_back(c);
+  }
+  for (auto& c : one_read_each("bad mixed lists", {"1.5 7.5 hello 2", "'x' 7 a 2", "1.5 '7' a 2"}, "M")) {
+    cases.push_back(c);
+  }
+  cases.push_back({"text stuck to a quote", "'abc'x 1\n", "A 4 2\n"});
+  expect_agreement(cases);
+}
+
+// One request per data line.
+std::string repeat_request(const std::string& request, std::size_t n) {
+  std::string s;
+  for (std::size_t i = 0; i < n; ++i) s += request + "\n";
+  return s;
+}
+
+std::string lines_of(const std::vector<std::string>& fields) {
+  std::string s;
+  for (const auto& f : fields) s += f + "\n";
+  return s;
+}
+
+TEST(FixedReadOracle, AgreesWithTheFortranRuntime) {
+  const std::vector<std::string> real_fields = {
+      "", " ", "30 30", "   1.5E3", "1.5 E 3", "1 .5", "- 5", "1.5E", "1.5E ", "1.5E+", "1.5+3",
+      "1.5-3", "1d2", "1q2", "1.5e3.0", "abc", "1,5", " 1,5", ",", "1.5,", "-0", "12345678901",
+      "1.5E3 4", " .5", "5.", "1 2 3 4 5 6 7 8 9 10 11", "1e", "1e-", "  -  3", "3-", "3+", "1.5-",
+      "1\t2", "\t1", "0.1", "   -0.000001", "1e-400", "123456789012", "  1.2345678901234567890"};
+  const std::vector<std::string> int_fields = {"", " ", "1 2", "1-", "1.", "1e2", "+7", "-0",
+                                               ",", "1,2", "x", "99", "999", "-9", "\t1", " 0 "};
+  const std::vector<std::string> pairs = {"1 2 3", "1,2 3", "1.5", "", "         1.5        30 30  ",
+                                          "1,,2", "12345678901234567890123", "1.5,2.5", "   ,   ,"};
+  const std::vector<OracleCase> cases = {
+      {"F12.0", lines_of(real_fields), repeat_request("F 12 1", real_fields.size())},
+      {"F20.0", lines_of(real_fields), repeat_request("F 20 1", real_fields.size())},
+      {"2F12.0", lines_of(pairs), repeat_request("F 12 2", pairs.size())},
+      {"2F2.0", lines_of(pairs), repeat_request("F 2 2", pairs.size())},
+      {"I2", lines_of(int_fields), repeat_request("G 2 1", int_fields.size())},
+      {"I3", lines_of(int_fields), repeat_request("G 3 1", int_fields.size())},
+      {"I30 range", "2147483647\n-2147483648\n2147483648\n -2147483649\n", repeat_request("G 30 1", 4)},
+      {"I3 signs", "- 1\n  -\n+ 1\n", repeat_request("G 3 1", 3)},
+      {"end of file", "1\n", "F 12 1\nF 12 1\n"},
+      {"end of file, I3", "", "G 3 1\n"},
+  };
+  expect_agreement(cases);
+}
+
+// Where the runtime reads a value and we deliberately refuse it: a field without a digit
+// (the runtime reads 0), infinities, NaNs and overflowing values (no computation can use
+// them) and the semicolon the runtime takes for a separator in decimal-point mode. And a
+// read after the end of the input is the end of the input again, not an error.
+TEST(ListReadOracle, DeliberateDifferencesFromTheRuntime) {
+  const std::vector<OracleCase> cases = {
+      {"no digit, F12.0", "-\n+\n.\nE5\n-.\n", repeat_request("F 12 1", 5)},
+      {"no digit, I2", "- 1\n", "G 2 1\n"},
+      {"infinities and NaNs", "inf\n-Infinity\nnan\nNaN(0x1)\n1e400\n-1e400\n1.7976931348623159e308\n",
+       repeat_request("R 1", 7)},
+      {"infinities in a field", "1e400\ninf\n", repeat_request("F 12 1", 2)},
+      {"semicolon", "1;2\n", "R 2\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const qxtest::TempDir dir;
+    qxtest::write_file(dir / "data", c.data);
+    qxtest::write_file(dir / "script", c.script);
+    const auto theirs = oracle_transcript(dir);
+    const auto ours = our_transcript(dir);
+    ASSERT_EQ(ours.size(), theirs.size());
+    for (std::size_t i = 0; i < ours.size(); ++i) {
+      EXPECT_EQ(theirs[i].substr(0, 2), "ok") << "request " << i + 1;
+      EXPECT_EQ(ours[i], "err") << "request " << i + 1;
+    }
+  }
+  const qxtest::TempDir dir;
+  qxtest::write_file(dir / "data", "1\n");
+  qxtest::write_file(dir / "script", "R 1\nR 1\nR 1\n");
+  EXPECT_EQ(oracle_transcript(dir), (std::vector<std::string>{"ok 3FF0000000000000", "eof C01D000000000000", "err"}));
+  EXPECT_EQ(our_transcript(dir), (std::vector<std::string>{"ok 3FF0000000000000", "eof C01D000000000000", "eof C01D000000000000"}));
+}
