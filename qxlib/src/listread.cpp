@@ -73,7 +73,7 @@ std::optional<double> parse_real(std::string_view s) {
 
   // The standard conversion rounds correctly and ignores the locale.
   std::string text = negative ? "-" : "";
-  text += digits.empty() ? "0" : digits;
+  text += digits;
   text += 'e';
   text += std::to_string(exponent - static_cast<std::int64_t>(frac_digits));
   double value = 0.0;

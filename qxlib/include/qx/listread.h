@@ -6,7 +6,9 @@
 // starts on a new record and discards the rest of the last record it used; D and E
 // exponents; repeat counts r*value and r* (r null values); a null value (two commas in a
 // row, or r*) leaves its item unchanged. Texts may be quoted with ' or " (doubled quotes
-// inside) or, as an extension every runtime has, written bare up to the next separator.
+// inside; a quoted text goes on over record ends, and the end of the input closes it) or,
+// as an extension every runtime has, written bare up to the next separator. After a read
+// error the next read starts on the record after the one holding the bad value.
 //
 // Real values may carry an exponent written with E, D or Q, or as a bare signed exponent
 // ("1.5+3" is 1500). Values that do not fit a double (1E400), "inf" and "nan" are read
