@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -25,11 +26,6 @@ constexpr int kFastDigits = 24;
 // conversion to this many digits is exact and padded with zeros.
 constexpr int kExactDigits = 800;
 
-// Powers of ten that a double holds exactly.
-constexpr std::array<double, 23> kExactPow10 = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 // A rounded magnitude: 0.d1 d2 ... dn x 10^exp; digits past n are zero; n == 0 is zero.
 struct Decimal {
   const char* digits = nullptr;
@@ -41,19 +37,19 @@ struct Decimal {
 // The decimal digits of a positive finite double. The exponent is exact; rounding to any
 // number of significant digits is exact too, with exact ties rounded away from zero. The
 // cheap conversion decides nearly every case; only when its guard digits read exactly
-// 5000... (a possible tie) or more digits are wanted is the exact expansion produced.
+// 5000... (a possible tie) or more digits are wanted is the exact expansion produced, and
+// it is only as long as the value's binary fraction makes it.
 class Digits {
  public:
   explicit Digits(double a) : a_(a) {
+    int e2 = 0;
+    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(std::frexp(a, &e2), 53));
+    q_ = e2 - 53 + std::countr_zero(mantissa);
     convert(kFastDigits);
+    exact_ = exact_length() <= kFastDigits;
     // A value just below a power of ten may have been rounded up to it, which would make the
-    // exponent one too high; the exact expansion settles it (exact powers of ten need not).
-    if (all_zero_after(1) && digits_[0] == '1') {
-      const int p = exp_ - 1;
-      if (p < 0 || p >= static_cast<int>(kExactPow10.size()) || a_ != kExactPow10[static_cast<std::size_t>(p)]) {
-        convert(kExactDigits);
-      }
-    }
+    // exponent one too high; the exact expansion settles it.
+    if (!exact_ && digits_[0] == '1' && all_zero_after(1)) make_exact();
   }
 
   // The decimal exponent of the unrounded value: 10^(exp-1) <= a < 10^exp.
@@ -63,17 +59,15 @@ class Digits {
   // leading digit). The digits are rounded in place: call once.
   Decimal round(int count) {
     if (count < 0) return Decimal{digits_, 0, exp_};
-    if (count >= ndig_ && ndig_ < kExactDigits) convert(kExactDigits);
+    if (count >= ndig_ && !exact_) make_exact();
     if (count >= ndig_) return Decimal{digits_, ndig_, exp_};   // exact: nothing to round
-    bool up = digits_[count] > '5' || (digits_[count] == '5' && !all_zero_after(count + 1));
-    if (digits_[count] == '5' && all_zero_after(count + 1)) {
-      if (ndig_ < kExactDigits) {   // the guard digits cannot tell: look at the exact value
-        convert(kExactDigits);
-        return round(count);
-      }
-      up = true;   // an exact tie rounds away from zero
+    const char next = digits_[count];
+    if (next == '5' && !exact_ && all_zero_after(count + 1)) {
+      make_exact();   // the guard digits cannot tell a tie: look at the exact value
+      return round(count);
     }
-    if (!up) return Decimal{digits_, count, exp_};
+    if (next < '5') return Decimal{digits_, count, exp_};
+    // Above halfway, or exactly halfway: away from zero.
     int i = count - 1;
     while (i >= 0 && digits_[i] == '9') digits_[i--] = '0';
     if (i >= 0) {
@@ -85,6 +79,15 @@ class Digits {
   }
 
  private:
+  // Significant digits of the exact expansion: a = odd x 2^q ends at the 10^q place when
+  // q < 0 and is a whole number otherwise.
+  int exact_length() const { return q_ >= 0 ? exp_ : exp_ - q_; }
+
+  void make_exact() {
+    convert(std::clamp(exact_length(), kFastDigits, kExactDigits));
+    exact_ = true;
+  }
+
   // digits_ := the first `ndig` significant digits of a_ (correctly rounded), exp_ likewise.
   void convert(int ndig) {
     char buf[kExactDigits + 16];
@@ -105,8 +108,10 @@ class Digits {
   }
 
   double a_;
-  int ndig_ = 0;
-  int exp_ = 0;
+  int q_ = 0;             // a = odd x 2^q
+  int ndig_ = 0;          // digits held
+  int exp_ = 0;           // 10^(exp-1) <= a < 10^exp
+  bool exact_ = false;    // the digits held are the whole exact expansion (zeros beyond)
   char digits_[kExactDigits];
 };
 

@@ -65,6 +65,13 @@ TEST(EditF, ScaleFactorMovesThePoint) {
   EXPECT_EQ(edit_f(0.125, 8, 2, 1), "    1.25");
 }
 
+// The first conversion keeps a few guard digits; when they read 5000... or 4999...
+// rounded up to 5000..., only the exact value can tell which way to round.
+TEST(EditF, GuardDigitsThatLookLikeATie) {
+  EXPECT_EQ(edit_f(0x1.015c3df1461aap+0, 25, 21), "  1.005313750653025639537");   // ...5395|0860...
+  EXPECT_EQ(edit_f(0x1.28b60e9eb5755p+0, 25, 21), "  1.159027971026678871524");   // ...5244|9566...
+}
+
 TEST(EditF, LongExactExpansions) {
   // More digits than the quick conversion gives: the exact expansion is used.
   EXPECT_EQ(edit_f(0.1, 30, 27), " 0.100000000000000005551115123");
