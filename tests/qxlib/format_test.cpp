@@ -358,6 +358,14 @@ TEST(Layout, ValuesOfTheWrongKindNeverCrash) {
   EXPECT_EQ(render("(I2,(1X))", {1, 2}), " 1\n");
 }
 
+TEST(Layout, UnsignedCountsAreIntegers) {
+  EXPECT_EQ(render("(I3,I3)", {std::size_t{7}, 12u}), "  7 12\n");
+  EXPECT_EQ(FormatArg(~0ULL).integer(), std::numeric_limits<std::int64_t>::max());
+  EXPECT_EQ(FormatArg(-7.9).integer(), -7);
+  EXPECT_EQ(FormatArg(1e300).integer(), std::numeric_limits<std::int64_t>::max());
+  EXPECT_EQ(FormatArg(kNaN).integer(), 0);
+}
+
 TEST(Layout, LowerCaseDescriptorsBlanksAndOptionalCommas) {
   EXPECT_EQ(render("( 1h , i3 , 1p g12.5 , f6.2 )", {7, 1.5, 2.25}), "   7  1.5000     22.50\n");
   EXPECT_EQ(render("(1PE12.5)", {2500.0}), " 2.50000E+03\n");
