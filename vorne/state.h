@@ -12,16 +12,11 @@
 #include "qx/session.h"
 #include "qx/units.h"
 #include "system.h"
+#include "walk.h"
 
 namespace vorne {
 
 inline constexpr int kMacroLevels = 9;    // nested macro files above the keyboard
-
-// Results of the last system walk that other commands read. The walk fills and extends this
-// (system matrix S, second-order map S2, the third-order sums and their quadrupole and octupole
-// parts, counters, the reference path). It must stay copy-assignable with a default state
-// that means "no results": DATA resets it with `v.walk = WalkResult{}`.
-struct WalkResult {};
 
 struct Vorne {
   // terminal: the user's terminal (unit 6); keyboard: standard input (unit 5).
@@ -34,6 +29,7 @@ struct Vorne {
   qx::InputStack input;       // keyboard and up to kMacroLevels macro files
   LensSystem sys;             // the element table and everything that goes with it
   WalkResult walk;            // results of the last system walk
+  bool warnings = false;      // warning switch: on after a fit; gates the MAG and FOCAL notes
 
   int idiag = -1;             // working diagnostic level (follows row 1, column 5)
   std::string help_file;      // help file name (at most 50 characters)

@@ -1,0 +1,72 @@
+// Two-cylinder lens: a rotationally symmetric thick lens from fitted object- and image-side
+// focal lengths F1, F2 and principal-plane quantities P1, P2 in the voltage ratio R (lengths in
+// metres for a cylinder diameter of 1 m). The slope grows by sqrt(R) across it.
+#include <array>
+#include <cmath>
+
+#include "elements.h"
+#include "qx/format.h"
+
+namespace vorne {
+
+namespace {
+
+constexpr int kCylinderCode = 17;
+using Fit = std::array<double, 6>;
+constexpr Fit kFocal1Fit = {5.2904, 0.0527, 0.0084848, -0.00024359, 2.8805e-06, -1.2149e-08};
+constexpr Fit kFocal2Fit = {4.6758, 1.5878, -0.00082984, 0.00013589, -1.5209e-06, 6.0554e-09};
+constexpr Fit kPlane1Fit = {4.9904, 0.76739, 0.0059931, -0.0001544, 1.7424e-06, -7.1895e-09};
+constexpr Fit kPlane2Fit = {5.5338, 0.55471, -0.017543, 0.00028658, -2.6225e-06, 9.5062e-09};
+
+// |fit(R) x R / (R - 1)^2|
+double fitted(const Fit& c, double r) {
+  double sum = 0.0;
+  for (std::size_t i = c.size(); i-- > 0;) sum = sum * r + c[i];
+  return std::fabs(sum * r / ((r - 1.0) * (r - 1.0)));
+}
+
+}  // namespace
+
+ElementStatus cyl(Vorne& v, int iz, Mat4& a) {
+  static const qx::Format kNotCylinder{"(1H ,'?CYL- Called for non-cyl ELE=',I2,' ITYPE=',F5.1)"};
+  static const qx::Format kError{
+      "(1H ,'?Cyl Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
+  static const qx::Format kBadRatio{"(1H ,'?CYL- Voltage ratio ',1P,G12.5,' out of range in element ',I2)"};
+  LensSystem& s = v.sys;
+  const double code = s.p(iz, 1);
+  if (!valid_type_code(code) || static_cast<int>(code) != kCylinderCode) {
+    v.term.write(kNotCylinder, iz, code);
+    return ElementStatus::wrong_kind;
+  }
+  const double r = s.p(iz, 3);
+  if (r == 1.0) return drift(v, iz, a);
+  const double f1 = fitted(kFocal1Fit, r);
+  const double f2 = fitted(kFocal2Fit, r);
+  const double p1 = fitted(kPlane1Fit, r);
+  const double p2 = fitted(kPlane2Fit, r);
+  // The slope scales with sqrt(R): a ratio of 0 or below has no lens, nor has a vanishing fit.
+  if (!(r > 0.0) || f1 == 0.0 || f2 == 0.0 || !std::isfinite(f1 + f2 + p1 + p2)) {
+    v.term.write(kBadRatio, r, iz);
+    return ElementStatus::degenerate;
+  }
+  const double len = s.p(iz, 2);
+  const double q1 = len / 2.0 + f1 - p1;
+  const double q2 = len / 2.0 + f2 - p2;
+  const double root = std::sqrt(r);
+  Mat4 m;
+  m(1, 1) = 1.0 - q2 / f2;
+  m(1, 2) = (1.0 - (1.0 - q2 / f2) * (1.0 - q1 / f1)) * f2;
+  m(2, 1) = -root / f2;
+  m(2, 2) = (1.0 - q1 / f1) * root;
+  for (int i = 1; i <= 2; ++i)
+    for (int j = 1; j <= 2; ++j) m(i + 2, j + 2) = m(i, j);
+  if (m(4, 3) == 0.0 || m(2, 1) == 0.0 || !all_finite(m)) {
+    v.term.write(kError, iz, m(2, 1), m(4, 3));
+    return ElementStatus::degenerate;
+  }
+  a = m;
+  store_cardinals(v, iz, a);
+  return ElementStatus::ok;
+}
+
+}  // namespace vorne

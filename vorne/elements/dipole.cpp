@@ -1,0 +1,68 @@
+// Dipole: at first order a drift in both planes. Its bend moves the beam centroid (dipadd).
+#include <cmath>
+
+#include "elements.h"
+#include "qx/format.h"
+
+namespace vorne {
+
+namespace {
+
+constexpr int kMagneticDipoleCode = 2;
+constexpr int kElectricDipoleCode = 12;
+constexpr double kElectronVoltsPerMeV = 1.0E6;
+
+int dipole_kind(double code) {
+  const int kind = valid_type_code(code) ? static_cast<int>(code) : -1;
+  return kind == kMagneticDipoleCode || kind == kElectricDipoleCode ? kind : -1;
+}
+
+}  // namespace
+
+ElementStatus dip(Vorne& v, int iz, Mat4& a) {
+  static const qx::Format kNotDipole{"(1H ,'?DIP- Called for non-DIPOLE ELE=',I2,' ITYPE=',F5.1)"};
+  LensSystem& s = v.sys;
+  if (dipole_kind(s.p(iz, 1)) < 0) {
+    v.term.write(kNotDipole, iz, s.p(iz, 1));
+    return ElementStatus::wrong_kind;
+  }
+  a = drift_matrix(s.p(iz, 2));
+  s.p(iz, 8) = 0.0;
+  store_cardinals(v, iz, a);
+  return ElementStatus::ok;
+}
+
+ElementStatus dipadd(Vorne& v, int iz, Vec4& beam) {
+  static const qx::Format kNotDipole{"(1H ,'?dipadd- Called for non-DIPOLE ELE=',I2,' ITYPE=',F5.1)"};
+  static const qx::Format kNoRadius{"(1H ,'?dipadd- No bending radius in element ',I2)"};
+  const LensSystem& s = v.sys;
+  const int kind = dipole_kind(s.p(iz, 1));
+  if (kind < 0) {
+    v.term.write(kNotDipole, iz, s.p(iz, 1));
+    return ElementStatus::wrong_kind;
+  }
+  const double len = s.p(iz, 2);
+  const double t0 = s.p(1, 4);   // the energy at the element, MeV
+  const double mass = s.p(1, 3) * kAtomicMassUnit;
+  const double charge = std::fabs(s.p(1, 2));
+  // Plane 1 bends with P2 (x, theta), plane 2 with P3 (y, phi).
+  for (int plane = 1; plane <= 2; ++plane) {
+    const double field = s.p(iz, plane + 2);
+    if (std::fabs(field) <= kDipaddMinField) continue;
+    const double rho = kind == kMagneticDipoleCode
+                           ? std::sqrt(2.0 * mass * t0 * kElectronVoltsPerMeV * kDipaddCharge) /
+                                 (charge * kDipaddCharge * field)
+                           : 2.0 * t0 * kElectronVoltsPerMeV / field;
+    if (rho == 0.0 || std::isnan(rho)) {
+      error_stream(v).write(kNoRadius, iz);
+      continue;
+    }
+    // An infinite radius (no charge) bends nothing: L/rho is 0.
+    const int x = 2 * plane - 1;
+    beam(x) -= len * len / (2.0 * rho);
+    beam(x + 1) -= len / rho;
+  }
+  return ElementStatus::ok;
+}
+
+}  // namespace vorne

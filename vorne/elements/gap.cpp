@@ -1,0 +1,50 @@
+// Gap (aperture) lens: the thin lens where the accelerating field changes from E1 (the column
+// before) to E2 (the column after), focal length 4 T0 / (E2 - E1).
+#include <cmath>
+
+#include "elements.h"
+#include "qx/format.h"
+
+namespace vorne {
+
+namespace {
+
+constexpr int kGapCode = 13;
+constexpr double kColumnCode = 10.0;   // only a plain accelerating column sets a field
+
+// Field (MV/m) of row k when it is a plain accelerating column with a length, else 0.
+double column_field(Vorne& v, int iz, int k) {
+  static const qx::Format kNoLength{"(1H ,'?GAP- Accelerating column ',I2,' of zero length beside element ',I2)"};
+  const LensSystem& s = v.sys;
+  if (k < kFirstElementRow || k > kRows || s.p(k, 1) != kColumnCode) return 0.0;
+  const double len = s.p(k, 2);
+  if (len == 0.0) {
+    if (s.p(k, 3) != 0.0) error_stream(v).write(kNoLength, k, iz);
+    return 0.0;
+  }
+  return s.p(k, 3) / len;
+}
+
+}  // namespace
+
+ElementStatus gap(Vorne& v, int iz, Mat4& a) {
+  static const qx::Format kNotGap{"(1H ,'?GAP- Called for non-gap lens ELE = ',I2,' ITYPE=',F6.2)"};
+  LensSystem& s = v.sys;
+  const double code = s.p(iz, 1);
+  if (!valid_type_code(code) || static_cast<int>(code) != kGapCode) {
+    if (qx::Output* out = level_stream(v)) out->write(kNotGap, iz, code);
+    return ElementStatus::wrong_kind;
+  }
+  s.p(iz, 2) = kGapLength;
+  const double e1 = column_field(v, iz, iz - 1);
+  const double e2 = column_field(v, iz, iz + 1);
+  double t0 = s.p(1, 4);   // the energy at the element
+  if (t0 == 0.0) t0 = kMinGapEnergy;
+  a = Mat4::identity();
+  // The thin aperture lens: the radius column plays no part in its strength.
+  a(2, 1) = a(4, 3) = (e1 - e2) / (4.0 * t0);
+  store_cardinals(v, iz, a);
+  return ElementStatus::ok;
+}
+
+}  // namespace vorne

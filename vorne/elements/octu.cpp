@@ -1,0 +1,57 @@
+// Octupole: no first-order action (a drift); its strength K3 feeds the third-order sums. The
+// image of the lens before it passes through unchanged.
+#include <cmath>
+
+#include "elements.h"
+#include "qx/format.h"
+
+namespace vorne {
+
+namespace {
+
+constexpr int kMagneticOctupoleCode = 8;
+constexpr int kElectricOctupoleCode = 18;
+constexpr double kElectronVoltsPerMeV = 1.0E6;
+
+}  // namespace
+
+ElementStatus octu(Vorne& v, int iz, Mat4& a) {
+  static const qx::Format kNotOctu{"(1H ,'?OCTU- Called for non-octupole IZ = ',I2)"};
+  static const qx::Format kBadRadius{"(1H ,'?OCTU- Zero or negative radius in element ',I2)"};
+  static const qx::Format kNoEnergy{"(1H ,'?OCTU- No particle energy at element ',I2)"};
+  LensSystem& s = v.sys;
+  const double code = s.p(iz, 1);
+  const int kind = valid_type_code(code) ? static_cast<int>(code) : -1;
+  if (kind != kMagneticOctupoleCode && kind != kElectricOctupoleCode) {
+    if (qx::Output* out = level_stream(v)) out->write(kNotOctu, iz);
+    return ElementStatus::wrong_kind;
+  }
+  a = drift_matrix(s.p(iz, 2));
+
+  const double field = s.p(iz, 3);
+  const double radius = s.p(iz, 4);
+  const double t = s.p(1, 4);
+  double k3 = 0.0;
+  if (field != 0.0 && !(radius > 0.0)) {
+    error_stream(v).write(kBadRadius, iz);
+  } else if (field != 0.0 && !(t > 0.0)) {
+    error_stream(v).write(kNoEnergy, iz);
+  } else if (field != 0.0 && kind == kMagneticOctupoleCode) {
+    k3 = std::fabs(s.p(1, 2)) * kElementaryCharge / particle_momentum(s) * field / std::pow(radius, 3);
+  } else if (field != 0.0) {
+    k3 = -(2.0 * field) / (std::pow(radius, 4) * t * kElectronVoltsPerMeV);
+  }
+
+  const ObjectDistances d = object_distances(s, iz);
+  const double z = s.p(iz, 5);
+  s.p(iz, 6) = z - d.ux;
+  s.p(iz, 7) = z - d.uy;
+  s.p(iz, 8) = k3;
+  s.p(iz, 9) = 1.0;
+  s.p(iz, 10) = 1.0;
+  s.p(iz, 11) = kNoFocus;
+  s.p(iz, 12) = kNoFocus;
+  return ElementStatus::ok;
+}
+
+}  // namespace vorne

@@ -1,0 +1,30 @@
+// Sextupole: no first-order action (a drift), but its strength is kept for the second-order
+// map, summed with a supra sextupole in the next row by the quadrupole's rules.
+#include <cmath>
+
+#include "elements.h"
+#include "qx/format.h"
+
+namespace vorne {
+
+ElementStatus sext(Vorne& v, int iz, Mat4& a) {
+  static const qx::Format kNotSext{"(1H ,'?SEXT- Called for non-sextupole ELE=',I2,' ITYPE=',F5.1)"};
+  LensSystem& s = v.sys;
+  if (s.type_at(iz).type != kSextupole) {
+    v.report().write(kNotSext, iz, s.p(iz, 1));
+    return ElementStatus::wrong_kind;
+  }
+  const MultipoleExcitation m = multipole_excitation(v, iz, 3, "SEXT");
+  if (!m.valid) return drift(v, iz, a);
+  const double strength = fortran_sign(std::sqrt(std::fabs(m.k)), m.k);
+  const double psi = fortran_sign(std::sqrt(std::fabs(m.kl2)), m.kl2);
+  if (psi == 0.0) return drift(v, iz, a);
+
+  a = drift_matrix(s.p(iz, 2));
+  if (s.rotation(iz) != 0.0) rotate(a, s.rotation(iz));
+  store_cardinals(v, iz, a);
+  s.p(iz, 8) = strength;
+  return ElementStatus::ok;
+}
+
+}  // namespace vorne
