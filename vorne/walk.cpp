@@ -183,7 +183,8 @@ void system_walk(Vorne& v, int order_code) {
   double energy = s.p(1, 12);   // the energy at the element, grown by every column passed
   s.p(1, 4) = energy;
   double z = 0.0;
-  double start = 0.0;
+  double start = 0.0;      // entrance of the first lens
+  double lens_end = 0.0;   // exit of the last lens
   bool lens_seen = false;
 
   int iz = kFirstElementRow;
@@ -209,6 +210,7 @@ void system_walk(Vorne& v, int order_code) {
       lens_seen = true;
       s.p(iz, 5) = z + len / 2.0;
       z += len;
+      lens_end = z;
     } else if (t.type == kDrift) {
       z += len;
     }
@@ -250,7 +252,7 @@ void system_walk(Vorne& v, int order_code) {
 
   s.p(1, 4) = s.p(1, 12);
   s.total_length = z;
-  s.lens_mid = start + (z - start) / 2.0;
+  s.lens_mid = start + (lens_end - start) / 2.0;
   s.izend = iz;
   w.element_matrix[static_cast<std::size_t>(iz)] = w.s;
   w.reference = ref;

@@ -12,6 +12,8 @@
 #include <string>
 
 #include "elements/elements.h"
+#include "qx/listread.h"
+#include "session.h"
 #include "qx/units.h"
 #include "state.h"
 #include "walk.h"
@@ -59,6 +61,24 @@ struct Rig {
     return row;
   }
   void walk(int order = 1) { vorne::system_walk(v, order); }
+  // Reads a hand-written system file of tests/data (title, particle, beam, elements up to
+  // the System End) the way the file format defines it.
+  void load(const std::string& name) {
+    auto in = qx::FileInput::open(qxtest::test_data(name), 1);
+    ASSERT_TRUE(in) << name;
+    std::string title;
+    ASSERT_EQ(qx::read_record(*in, title, 50), qx::ReadStatus::ok);
+    s.title = title;
+    ASSERT_EQ(qx::read_reals(*in, std::span<double>(&s.p(1, 1), 5)), qx::ReadStatus::ok);
+    s.p(1, 12) = s.p(1, 4);
+    ASSERT_EQ(qx::read_reals(*in, std::span<double>(&s.p(2, 1), 6)), qx::ReadStatus::ok);
+    for (next = 3; next <= vorne::kRows; ++next) {
+      ASSERT_EQ(qx::read_reals(*in, std::span<double>(&s.p(next, 1), 4)), qx::ReadStatus::ok);
+      if (static_cast<int>(s.p(next, 1)) == 9) break;
+    }
+    s.izend = next++;
+    v.refresh_diagnostic();
+  }
   std::string take() {
     std::string t = term.text();
     term.clear();

@@ -31,7 +31,7 @@ ElementStatus cyl(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kNotCylinder{"(1H ,'?CYL- Called for non-cyl ELE=',I2,' ITYPE=',F5.1)"};
   static const qx::Format kError{
       "(1H ,'?Cyl Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
-  static const qx::Format kBadRatio{"(1H ,'?CYL- Voltage ratio ',1P,G12.5,' out of range in element ',I2)"};
+  static const qx::Format kBadRatio{"(1H ,'?CYL- Voltage ratio out of range in element ',I2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
   if (!valid_type_code(code) || static_cast<int>(code) != kCylinderCode) {
@@ -46,7 +46,7 @@ ElementStatus cyl(Vorne& v, int iz, Mat4& a) {
   const double p2 = fitted(kPlane2Fit, r);
   // The slope scales with sqrt(R): a ratio of 0 or below has no lens, nor has a vanishing fit.
   if (!(r > 0.0) || f1 == 0.0 || f2 == 0.0 || !std::isfinite(f1 + f2 + p1 + p2)) {
-    v.term.write(kBadRatio, r, iz);
+    v.term.write(kBadRatio, iz);
     return ElementStatus::degenerate;
   }
   const double len = s.p(iz, 2);

@@ -28,7 +28,7 @@ ElementStatus einz(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kNotEinzel{"(1H ,'?EINZ- Called for non-einzel ELE=',I2,' ITYPE=',F5.1)"};
   static const qx::Format kError{
       "(1H ,'?EINZ- Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
-  static const qx::Format kBadRatio{"(1H ,'?EINZ- Voltage ratio ',1P,G12.5,' out of range in element ',I2)"};
+  static const qx::Format kBadRatio{"(1H ,'?EINZ- Voltage ratio out of range in element ',I2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
   if (!valid_type_code(code) || static_cast<int>(code) != kEinzelCode) {
@@ -42,7 +42,7 @@ ElementStatus einz(Vorne& v, int iz, Mat4& a) {
   const double p = polynomial(kPlaneFit, r) * grow;
   // Below R = -0.6 the fits have no value; where F vanishes or overflows there is no lens.
   if (!std::isfinite(f) || !std::isfinite(p) || f == 0.0) {
-    v.term.write(kBadRatio, r, iz);
+    v.term.write(kBadRatio, iz);
     return ElementStatus::degenerate;
   }
   const double len = s.p(iz, 2);
