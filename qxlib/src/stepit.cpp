@@ -67,7 +67,6 @@ bool invert(std::vector<double>& a, int n, double& log10_det, int& det_sign) {
   log10_det = 0.0;
   det_sign = 1;
   if (largest == 0.0) return false;
-  std::vector<int> col_of_row(static_cast<std::size_t>(n));
   auto at = [&](int r, int c) -> double& { return a[static_cast<std::size_t>(r * n + c)]; };
   std::vector<double> inv(a.size(), 0.0);
   auto iv = [&](int r, int c) -> double& { return inv[static_cast<std::size_t>(r * n + c)]; };
@@ -170,7 +169,6 @@ class Search {
   Output& out_;
   int nv_;
 
-  std::array<bool, kStepitMaxVariables> active_{};
   std::vector<int> act_;   // indices of the active variables, in order
   StepitVector x_{}, xmax_{}, xmin_{}, step_{}, delmin_{};
   std::array<int, kStepitMaxVariables> mask_{};
@@ -221,8 +219,7 @@ int Search::prepare(bool use_mask) {
     step_[i] = s_.deltax[i];
     delmin_[i] = s_.delmin[i];
     mask_[i] = use_mask ? s_.mask[i] : 0;
-    active_[i] = mask_[i] == 0;
-    if (!active_[i]) continue;
+    if (mask_[i] != 0) continue;
     if (std::fabs(step_[i]) * kNegligible <= std::fabs(x_[i]))
       step_[i] = x_[i] == 0.0 ? double{kStartFraction} : double{kStartFraction} * x_[i];
     if (delmin_[i] == 0.0) delmin_[i] = std::fabs(step_[i]) / kNegligible;

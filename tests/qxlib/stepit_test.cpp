@@ -207,6 +207,26 @@ TEST(Stepit, SearchEndsWhenEveryStepIsBelowItsMinimum) {
   EXPECT_NEAR(r.x[1], -0.5, 1e-4);
 }
 
+TEST(Stepit, ParabolasLandOnTheVertexOfAQuadratic) {
+  qx::StringOutput out;
+  {
+    // 1 is lower than 0, 3 is not: the parabola through 0, 1, 3 has its vertex at 1.7.
+    Watched w([](std::span<const double> x) { return (x[0] - 1.7) * (x[0] - 1.7); });
+    w.run(settings({0.0}, 1.0), out);
+    ASSERT_GE(w.points.size(), 4u);
+    EXPECT_NEAR(w.points[3][0], 1.7, 1e-12);
+  }
+  {
+    // Neither 1 nor -1 is lower than 0: the vertex through -1, 0, 1 lies at 0.3.
+    Watched w([](std::span<const double> x) { return (x[0] - 0.3) * (x[0] - 0.3); });
+    w.run(settings({0.0}, 1.0), out);
+    ASSERT_GE(w.points.size(), 4u);
+    EXPECT_EQ(w.points[1][0], 1.0);
+    EXPECT_EQ(w.points[2][0], -1.0);
+    EXPECT_NEAR(w.points[3][0], 0.3, 1e-12);
+  }
+}
+
 TEST(Stepit, NegativeStepsWorkLikePositiveOnes) {
   Watched w([](std::span<const double> x) { return (x[0] + 2.5) * (x[0] + 2.5); });
   qx::StringOutput out;
@@ -493,6 +513,69 @@ TEST(StepitRecords, ErrorMatrixAndItsWarnings) {
     s.matrx = c.matrx;
     expect_same_lines(printed(s, c.f), fortran_expected(c.which));
   }
+}
+
+TEST(StepitRecords, EvaluationLimitIsReported) {
+  SKIP_WITHOUT_FORMATTER();
+  StepitSettings s = settings({-1.2, 1.0}, 0.1);
+  s.ntrace = 0;
+  s.nfmax = 150;
+  const std::string got = printed(s, rosenbrock);
+  EXPECT_NE(got.find("\n\n SEARCH STOPPED AFTER THE LIMIT OF    150 FUNCTION COMPUTATIONS.\n\n\n   150 FUNCTION COMPUTATIONS \n"),
+            std::string::npos)
+      << got;
+}
+
+TEST(StepitRecords, OscillationGiantStepsStartFromTheEarlierPoint) {
+  // After "PERIOD p", the first giant step goes from the point p cycles back through the
+  // current best point X and beyond: X(k) + ACK d lands on X, so the first new point is
+  // X + ACK**2 d with d = (X - X(k)) / ACK. Each evaluation is marked in the transcript
+  // so that it can be placed among the records.
+  SKIP_WITHOUT_FORMATTER();
+  qx::StringOutput out;
+  std::vector<StepitVector> points;
+  std::vector<double> values;
+  const qx::StepitObjective f = [&](std::span<const double> x, int) {
+    points.push_back({x[0], x[1]});
+    values.push_back(rosenbrock(x));
+    out.put("@\n");
+    return values.back();
+  };
+  StepitSettings s = settings({-1.2, 1.0}, 0.1);
+  s.ntrace = 1;
+  qx::stepit(s, f, out);
+
+  const std::regex oscillation("^ \\*{8}      POSSIBLE OSCILLATION WITH PERIOD +(\\d+) DETECTED\\.$");
+  std::vector<StepitVector> cycle_ends;   // the best point at each cycle record of this step size
+  StepitVector best{};
+  double fbest = std::numeric_limits<double>::infinity();
+  std::size_t k = 0;
+  bool pending = false;
+  StepitVector expect{};
+  int checked = 0;
+  std::smatch m;
+  for (const std::string& l : qxtest::split_lines(out.text())) {
+    if (l == "@") {
+      if (pending) {
+        for (int i = 0; i < 2; ++i) EXPECT_NEAR(points[k][i], expect[i], 1e-12 * (1.0 + std::fabs(expect[i]))) << k;
+        pending = false;
+        ++checked;
+      }
+      if (values[k] < fbest) fbest = values[k], best = points[k];
+      ++k;
+    } else if (l.find("NO. OF STEPS") != std::string::npos) {
+      cycle_ends.push_back(best);
+    } else if (l == " STEP SIZES REDUCED TO....") {
+      cycle_ends.clear();
+    } else if (std::regex_match(l, m, oscillation)) {
+      const std::size_t period = std::stoul(m[1]);
+      ASSERT_LT(period, cycle_ends.size());
+      const StepitVector& earlier = cycle_ends[cycle_ends.size() - 1 - period];
+      for (int i = 0; i < 2; ++i) expect[i] = best[i] + 2.0 * (best[i] - earlier[i]);
+      pending = true;
+    }
+  }
+  EXPECT_GT(checked, 3);
 }
 
 double chisq_of(const std::string& field) { return std::strtod(field.c_str(), nullptr); }
