@@ -228,10 +228,15 @@ TEST(Stepit, ParabolasLandOnTheVertexOfAQuadratic) {
 }
 
 TEST(Stepit, NegativeStepsWorkLikePositiveOnes) {
-  Watched w([](std::span<const double> x) { return (x[0] + 2.5) * (x[0] + 2.5); });
-  qx::StringOutput out;
-  const auto r = w.run(settings({4.0}, -0.2, -1e-9), out);
-  EXPECT_NEAR(r.x[0], -2.5, 1e-8);
+  // Steps and their minima are compared by magnitude, the default minimum included.
+  for (const double delmin : {-1e-9, 0.0}) {
+    Watched w([](std::span<const double> x) { return (x[0] + 2.5) * (x[0] + 2.5); });
+    qx::StringOutput out;
+    const auto r = w.run(settings({4.0}, -0.2, delmin), out);
+    EXPECT_EQ(r.status, StepitStatus::converged);
+    EXPECT_NEAR(r.x[0], -2.5, 1e-8);
+    EXPECT_LT(r.nfunc, 500);
+  }
 }
 
 TEST(Stepit, HeldVariablesStayAndAllHeldMeansAllVaried) {
