@@ -451,10 +451,6 @@ void expect_same_lines(const std::string& got, const std::string& want) {
   EXPECT_EQ(g.size(), w.size());
 }
 
-// Until the record formatter is in, the records cannot be checked.
-#define SKIP_WITHOUT_FORMATTER() \
-  if (qx::edit_i(7, 2) != " 7") GTEST_SKIP() << "record formatter not available"
-
 std::string printed(const StepitSettings& s, const Function& f) {
   qx::StringOutput out;
   Watched w(f);
@@ -463,7 +459,6 @@ std::string printed(const StepitSettings& s, const Function& f) {
 }
 
 TEST(StepitRecords, FullTraceOfOneVariable) {
-  SKIP_WITHOUT_FORMATTER();
   StepitSettings s = settings({0.0}, 0.125);
   s.ntrace = 1;
   const std::string got = printed(s, [](std::span<const double> x) { return std::max(0.0, 0.75 - x[0]); });
@@ -471,7 +466,6 @@ TEST(StepitRecords, FullTraceOfOneVariable) {
 }
 
 TEST(StepitRecords, SummaryWithoutVariables) {
-  SKIP_WITHOUT_FORMATTER();
   StepitSettings s = settings({});
   s.ntrace = 0;
   s.matrx = 100;
@@ -479,7 +473,6 @@ TEST(StepitRecords, SummaryWithoutVariables) {
 }
 
 TEST(StepitRecords, ContinuationLinesBeyondTenAndSevenValues) {
-  SKIP_WITHOUT_FORMATTER();
   StepitSettings s = settings(std::vector<double>(12, 0.0), 0.5);
   s.ntrace = 0;
   const std::string got = printed(s, [](std::span<const double> x) {
@@ -491,7 +484,6 @@ TEST(StepitRecords, ContinuationLinesBeyondTenAndSevenValues) {
 }
 
 TEST(StepitRecords, ErrorMatrixAndItsWarnings) {
-  SKIP_WITHOUT_FORMATTER();
   struct Case {
     const char* which;
     int matrx;
@@ -521,7 +513,6 @@ TEST(StepitRecords, ErrorMatrixAndItsWarnings) {
 }
 
 TEST(StepitRecords, EvaluationLimitIsReported) {
-  SKIP_WITHOUT_FORMATTER();
   StepitSettings s = settings({-1.2, 1.0}, 0.1);
   s.ntrace = 0;
   s.nfmax = 150;
@@ -536,7 +527,6 @@ TEST(StepitRecords, OscillationGiantStepsStartFromTheEarlierPoint) {
   // current best point X and beyond: X(k) + ACK d lands on X, so the first new point is
   // X + ACK**2 d with d = (X - X(k)) / ACK. Each evaluation is marked in the transcript
   // so that it can be placed among the records.
-  SKIP_WITHOUT_FORMATTER();
   qx::StringOutput out;
   std::vector<StepitVector> points;
   std::vector<double> values;
@@ -586,7 +576,6 @@ TEST(StepitRecords, OscillationGiantStepsStartFromTheEarlierPoint) {
 double chisq_of(const std::string& field) { return std::strtod(field.c_str(), nullptr); }
 
 TEST(StepitRecords, TraceOfALongSearchKeepsItsLayouts) {
-  SKIP_WITHOUT_FORMATTER();
   // Rosenbrock's valley brings every kind of trace record. Each must keep its layout, and
   // the values they report are the best so far, so they never rise.
   StepitSettings s = settings({-1.2, 1.0}, 0.1);
