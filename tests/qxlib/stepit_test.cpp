@@ -575,6 +575,11 @@ TEST(StepitRecords, OscillationGiantStepsStartFromTheEarlierPoint) {
 
 double chisq_of(const std::string& field) { return std::strtod(field.c_str(), nullptr); }
 
+// Fields of the trace records, exactly as wide as their edit descriptors.
+const std::string kE15_8 = "([ -]0\\.\\d{8}E[+-]\\d\\d)";
+const std::string kF9_2 = "([ \\d-]{6}\\.\\d\\d)";
+const std::string kE12_5 = "( [ -]0\\.\\d{5}E[+-]\\d\\d)";   // with its 1X
+
 TEST(StepitRecords, TraceOfALongSearchKeepsItsLayouts) {
   // Rosenbrock's valley brings every kind of trace record. Each must keep its layout, and
   // the values they report are the best so far, so they never rise.
@@ -585,13 +590,12 @@ TEST(StepitRecords, TraceOfALongSearchKeepsItsLayouts) {
   const qx::StepitResult r = w.run(s, out);
   const std::vector<std::string> lines = qxtest::split_lines(out.text());
 
-  const std::string e158 = "([ -]0\\.\\d{8}E[+-]\\d\\d)";
-  const std::regex cycle("^ CHISQ =" + e158 + "     NO\\. OF STEPS =( {0,6}-?\\d{1,3}\\.\\d\\d){2}$");
-  const std::regex point("^ CHISQ =" + e158 + "$");
-  const std::regex giant("^ CHISQ =" + e158 + "  AFTER( {0,2}\\d{1,3}| {0,3}-?\\d{1,3}\\.\\d) GIANT STEPS\\.$");
+  const std::regex cycle("^ CHISQ =" + kE15_8 + "     NO\\. OF STEPS =" + kF9_2 + "{2}$");
+  const std::regex point("^ CHISQ =" + kE15_8 + "$");
+  const std::regex giant("^ CHISQ =" + kE15_8 + "  AFTER([ \\d]{2}\\d|[ \\d-]{4}\\.\\d) GIANT STEPS\\.$");
   const std::regex oscillation("^ \\*{8}      POSSIBLE OSCILLATION WITH PERIOD [ 1]\\d DETECTED\\.$");
   const std::regex growth("^ STEP SIZE  [12] INCREASED TO  0\\.\\d{5}E[+-]\\d\\d$");
-  const std::regex values("^(  0\\.\\d{5}E[+-]\\d\\d| -0\\.\\d{5}E[+-]\\d\\d){2}$");
+  const std::regex values("^" + kE12_5 + "{2}$");
   int n_cycle = 0, n_point = 0, n_giant = 0, n_osc = 0, n_growth = 0, n_reduced = 0;
   double last = std::numeric_limits<double>::infinity();
   std::smatch m;
@@ -649,6 +653,32 @@ TEST(StepitRecords, TraceOfALongSearchKeepsItsLayouts) {
   ASSERT_EQ(brief.size(), head + tail);
   for (std::size_t i = 0; i < head; ++i) EXPECT_EQ(brief[i], lines[i]);
   for (std::size_t i = 1; i <= tail; ++i) EXPECT_EQ(brief[brief.size() - i], lines[lines.size() - i]);
+}
+
+TEST(StepitRecords, TraceRecordsOfMoreThanTenVariablesContinue) {
+  // Twelve values: ten on the first line, two on a continuation line of the same layout.
+  StepitSettings s = settings(std::vector<double>(12, -1.2), 0.1);
+  s.ntrace = 1;
+  s.nfmax = 2000;
+  const std::vector<std::string> lines = qxtest::split_lines(printed(s, rosenbrock));
+  const std::regex cycle("^ CHISQ =" + kE15_8 + "     NO\\. OF STEPS =" + kF9_2 + "{10}$");
+  const std::regex cycle_more("^ {42}" + kF9_2 + "{2}$");
+  const std::regex values("^" + kE12_5 + "{10}$");
+  const std::regex values_more("^" + kE12_5 + "{2}$");
+  int n_cycle = 0, n_values = 0;
+  for (std::size_t i = 0; i + 2 < lines.size(); ++i) {
+    if (std::regex_match(lines[i], cycle)) {
+      ++n_cycle;
+      EXPECT_TRUE(std::regex_match(lines[i + 1], cycle_more)) << lines[i + 1];
+    } else if (lines[i] == " X(I)...." || lines[i] == " STEP SIZES REDUCED TO....") {
+      const std::size_t v = lines[i] == " X(I)...." ? i + 1 : i + 2;
+      ++n_values;
+      EXPECT_TRUE(std::regex_match(lines[v], values)) << lines[v];
+      EXPECT_TRUE(std::regex_match(lines[v + 1], values_more)) << lines[v + 1];
+    }
+  }
+  EXPECT_GT(n_cycle, 0);
+  EXPECT_GT(n_values, 0);
 }
 
 }  // namespace
