@@ -95,7 +95,8 @@ void geometric_listing(Vorne& v, int iz, const Mat4& a) {
   static const qx::Format kLensFocal{
       "(1H ,4X,'Geometric Parameters',7X,'X-Plane        Y-Plane',/,"
       "1H ,'            Focal length',4X,2(1P,G12.5,' m '),2X,'beta ',1P,G10.3,' /m')"};
-  static const qx::Format kObjectAmp{"(1H ,'         Object distance',4X,2(1P,G12.5,' m '),2X,'AmpTurns ',F6.0)"};
+  // 0P: a scale factor left at 1P would print the ampere-turns ten times too large.
+  static const qx::Format kObjectAmp{"(1H ,'         Object distance',4X,2(1P,G12.5,' m '),2X,'AmpTurns ',0P,F6.0)"};
   static const qx::Format kObject{"(1H ,'         Object distance',4X,2(1P,G12.5,' m '))"};
   static const qx::Format kRest{
       "(1H ,'          Image distance',4X,2(1P,G12.5,' m '),2X,'theta ',1P,G10.3,/,"
