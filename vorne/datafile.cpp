@@ -37,12 +37,6 @@ constexpr std::string_view kDataExtension = ".vrn";
 constexpr std::string_view kListingExtension = ".lpt";
 constexpr std::string_view kConsole = "CONSOLE";
 
-// The integer part of a type code, when it is one a row can hold.
-std::optional<std::int64_t> code_class(double code) {
-  if (!valid_type_code(code)) return std::nullopt;
-  return qx::int_part(code, 0, 99);
-}
-
 // One list-directed record into columns 1..n of row iz. Every read starts on a new line and
 // may go on over several; "/" leaves the remaining columns as they are (zero).
 bool read_row(qx::Input& in, LensSystem& s, int iz, int n) {
@@ -58,7 +52,7 @@ void write_record(qx::Output& out, double code, std::span<const double> values, 
   static const qx::Format kCode{"(1H ,0P,F5.2,'   ',$)"};
   static const qx::Format kFixed{"(',',0P,F12.6,$)"};
   static const qx::Format kGeneral{"(',',1P,G12.5,$)"};
-  std::string rec = kCode.render({code});
+  std::string rec = kCode.render({code_as_read(code)});
   for (std::size_t i = 0; i < values.size(); ++i) {
     const double x = values[i];
     const bool large = static_cast<int>(i) == large_column && std::fabs(x) > kLargeField;
@@ -101,9 +95,9 @@ LoadResult read_system(qx::Input& in, LensSystem& s) {
   // past the table.
   for (int iz = kFirstElementRow; iz <= kRows; ++iz) {
     if (!read_row(in, s, iz, kElementValues)) return LoadResult::read_error;
-    const std::optional<std::int64_t> code = code_class(s.p(iz, 1));
-    if (!code) return LoadResult::read_error;
-    if (*code == kSystemEnd) {
+    const int code = code_class(s.p(iz, 1));
+    if (code < 0) return LoadResult::read_error;
+    if (code == kSystemEnd) {
       s.izend = iz;
       return LoadResult::loaded;
     }
