@@ -128,8 +128,8 @@ void cmd_exit(Vorne& v, const qx::CommandLine& line) {
 
 void cmd_help(Vorne& v, const qx::CommandLine& line) {
   const std::string arg(qx::trim_right(line.arg()));
-  if (line.option == 'S' && !arg.empty()) v.help_file = qx::pad(argument_name(line), kHelpNameField);
-  v.help_file = std::string(qx::trim_right(v.help_file));
+  const std::string named = argument_name(line);
+  if (line.option == 'S' && !named.empty()) v.help_file = std::string(qx::trim_right(qx::pad(named, kHelpNameField)));
   const std::string topic = arg.empty() ? std::string("HELP") : qx::pad(arg, kHelpTopicLength);
   if (!qx::file_exists(v.help_file)) v.help_file = std::string(kLocalHelpFile);
   v.term.flush();

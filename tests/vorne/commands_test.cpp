@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
 #include <string>
 
 #include "datafile.h"
+#include "qx/text.h"
 #include "qx/units.h"
+#include "session.h"
 #include "system.h"
 
 namespace vorne {
@@ -53,6 +57,25 @@ TEST(CommandTable, SixtySlotsFiftyFourInUse) {
   EXPECT_EQ(used, 54);
   EXPECT_EQ(command_table()[53].word, "IDLOUT");
   EXPECT_EQ(command_table()[39].word, "@");
+}
+
+TEST(HelpFile, EveryCommandHasATopicOfItsOwn) {
+  // The first word of each keyword record names a topic; every command word must be one.
+  std::set<std::string> topics;
+  std::istringstream help(qxtest::read_file(std::string(QX_HELP_SOURCE_DIR) + "/vorne.hlp"));
+  for (std::string rec; std::getline(help, rec);) {
+    ASSERT_LE(rec.size(), 80u) << rec;   // help records are read as 80 characters
+    if (rec.empty() || rec[0] != '#') continue;
+    std::istringstream words(rec.substr(1));
+    std::string first;
+    words >> first;
+    topics.insert(qx::upper(first));
+  }
+  EXPECT_TRUE(topics.count("HELP"));
+  for (const Command& c : command_table()) {
+    if (c.word.empty()) continue;
+    EXPECT_TRUE(topics.count(std::string(c.word))) << c.word;
+  }
 }
 
 LensSystem sample() {
