@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "datafile.h"
 #include "qx/units.h"
@@ -12,8 +13,14 @@
 
 namespace {
 
+// A title as SAVE writes it: trailing blanks, TABs and carriage returns are no part of it.
+std::string_view written_title(std::string_view t) {
+  while (!t.empty() && (t.back() == ' ' || t.back() == '\t' || t.back() == '\r')) t.remove_suffix(1);
+  return t;
+}
+
 bool same_system(const vorne::LensSystem& a, const vorne::LensSystem& b) {
-  if (a.title != b.title || a.izend != b.izend) return false;
+  if (written_title(a.title) != written_title(b.title) || a.izend != b.izend) return false;
   for (int iz = 1; iz <= vorne::kRows; ++iz) {
     for (int col = 1; col <= vorne::kColumns; ++col) {
       if (a.p(iz, col) != b.p(iz, col)) return false;

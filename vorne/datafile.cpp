@@ -111,7 +111,9 @@ void write_system(qx::Output& out, const LensSystem& s) {
   static const qx::Format kSentinel{"(1H ,'SENTINEL')"};
   // A title that already begins with a blank gets no second one, so repeated save and load
   // cycles do not push it to the right.
-  const std::string_view title = qx::trim_right(s.title);
+  // A carriage return at the end would read back as part of the line end.
+  std::string_view title = qx::trim_right(s.title);
+  while (!title.empty() && (title.back() == '\r' || title.back() == ' ' || title.back() == '\t')) title.remove_suffix(1);
   const std::string_view shown = title.empty() ? std::string_view(" ") : title;
   out.write(shown.front() == ' ' ? kOwnBlank : kTitle, shown);
 

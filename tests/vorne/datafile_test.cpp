@@ -126,6 +126,27 @@ TEST(ReadSystem, ClearsWhatAnEarlierLoadLeft) {
   EXPECT_EQ(s.izend, 3);
 }
 
+// The title record SAVE writes for a title.
+std::string title_record(const std::string& title) {
+  LensSystem s;
+  s.p(2, 1) = 1.0;
+  s.p(3, 1) = 9.0;
+  s.izend = 3;
+  s.title = qx::pad(title, kTitleLength);
+  qx::StringOutput out(1);
+  write_system(out, s);
+  return out.text().substr(0, out.text().find('\n'));
+}
+
+TEST(WriteSystem, TitleGetsOneLeadingBlankOnlyOnce) {
+  EXPECT_EQ(title_record("Triplet"), " Triplet");
+  EXPECT_EQ(title_record(" Triplet"), " Triplet");     // no second blank: no creeping titles
+  EXPECT_EQ(title_record("   Indented"), "   Indented");
+  EXPECT_EQ(title_record(""), " ");
+  // Trailing TABs and carriage returns would come back as part of the line end.
+  EXPECT_EQ(title_record("Tail\t\r\r  "), " Tail");
+}
+
 TEST(TypeCodeAsRead, WholeHundredthsAsUnpackSeesThem) {
   EXPECT_EQ(code_as_read(4.105), 4.10);
   EXPECT_EQ(code_as_read(4.10), 4.10);
