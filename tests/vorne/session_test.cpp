@@ -520,3 +520,17 @@ TEST(Session, EndOfInputAtEveryPromptCancels) {
 }
 
 }  // namespace
+
+namespace {
+
+// The shipped example is written exactly in the layout SAVE uses, and the demo macro runs.
+TEST(Session, ExampleSystemAndDemoMacro) {
+  TempDir dir;
+  fs::copy_file(qxtest::example("triplet.vrn"), dir / "triplet.vrn");
+  fs::copy_file(qxtest::example("demo.vcm"), dir / "demo.vcm");
+  const std::string out = run("@demo\nEXIT\n", dir);
+  EXPECT_TRUE(contains(out, " Data saved in file: triplet_saved.vrn\n")) << out;
+  EXPECT_EQ(read_file(dir / "triplet_saved.vrn"), read_file(qxtest::example("triplet.vrn")));
+}
+
+}  // namespace
