@@ -58,15 +58,25 @@ std::size_t row_index(int iz) {
 
 bool valid_type_code(double itype) { return std::isfinite(itype) && itype >= 0.0 && itype < kCodeLimit; }
 
+namespace {
+
+// The code in whole hundredths: the offset makes a code written with two decimals read as
+// itself despite binary rounding; anything finer than hundredths is cut off.
+int hundredths(double itype) { return static_cast<int>(100.0 * itype + 1.0E-4); }
+
+}  // namespace
+
+int code_class(double itype) { return valid_type_code(itype) ? hundredths(itype) / 100 : -1; }
+
+double code_as_read(double itype) { return valid_type_code(itype) ? hundredths(itype) / 100.0 : itype; }
+
 TypeCode unpack(double itype) {
   TypeCode t;
   if (!valid_type_code(itype)) {
     t.bad_code = true;
     return t;
   }
-  // The offset makes a code written with two decimals read as itself despite binary rounding;
-  // anything finer than hundredths is cut off.
-  int x = static_cast<int>(100.0 * itype + 1.0E-4);
+  int x = hundredths(itype);
   const int d5 = x % 10;
   x /= 10;
   const int d4 = x % 10;
@@ -189,8 +199,7 @@ void LensSystem::clear_offsets() {
 
 int find_system_end(const LensSystem& s) {
   for (int iz = kFirstElementRow; iz <= kRows; ++iz) {
-    const auto code = qx::int_part(s.p(iz, 1), 0, 99);
-    if (code && *code == kSystemEnd) return iz;
+    if (code_class(s.p(iz, 1)) == kSystemEnd) return iz;
   }
   return 0;
 }

@@ -83,6 +83,15 @@ TypeCode unpack(double itype, qx::Output& out);
 // True for a code a row may hold: finite, 0 <= code < 100.
 bool valid_type_code(double itype);
 
+// The two digits before the point (D2 D3) as unpack() reads them, 0-99: 0 particle, 1 beam,
+// 9 System End ... ; -1 for a code a row may not hold. Differs from the plain integer part
+// only for codes a millionth below a whole number, which unpack() reads as that number.
+int code_class(double itype);
+
+// The code as unpack() reads it, in whole hundredths (4.105 is 4.10). SAVE writes this, so a
+// saved and reloaded element keeps its meaning.
+double code_as_read(double itype);
+
 // ---- Name tables ------------------------------------------------------------------------------
 // Type name (10 characters) of an internal type 1..20; "?         " for any other.
 std::string_view type_name(int type);
@@ -150,7 +159,7 @@ class LensSystem {
   std::array<double, kMaxGroups> group_{};
 };
 
-// Index of the first row from 3 to kRows whose type code's integer part is 9 (System End);
+// Index of the first row from 3 to kRows whose code class is 9 (System End);
 // 0 when there is none.
 int find_system_end(const LensSystem& s);
 

@@ -65,6 +65,9 @@ TEST(Unpack, IllegalCouplingTakesTheHundredthsDigitAndReports) {
   EXPECT_TRUE(t.illegal);
   EXPECT_EQ(t.coupling, -2);
   qx::StringOutput out;
+  unpack(4.12, out);
+  EXPECT_EQ(out.text(), " %UNPACK - Illegal coupling codes. DTYPE =    4.12\n");
+  out.clear();
   unpack(4.10, out);
   EXPECT_EQ(out.text(), "");
 }
@@ -176,6 +179,7 @@ TEST(Groups, WrongSignIsReportedAndFlippedByApplication) {
   LensSystem s = system_of({{4.10, 0.5}, {4.01, 0.5}});
   qx::StringOutput out;
   collect_groups(s, out);
+  EXPECT_EQ(out.text(), " ?COUPLE- Incorrect sign coupling at IZ =  4\n");
   EXPECT_EQ(s.link(4), -1);
   apply_groups(s);
   EXPECT_EQ(s.p(4, 3), -0.5);
