@@ -24,28 +24,25 @@ constexpr double kDefaultSpread = 0.001;     // percent, the chromatic run's spr
 constexpr int kAcceleratorCode = 10;
 constexpr int kEinzelType = 15;
 
-// Integer part of a type code, -1 for a code no row may hold.
-int code_int(double code) { return valid_type_code(code) ? static_cast<int>(code) : -1; }
-
 bool is_lens(const LensSystem& s, int k) { return s.type_at(k).polarity != 0; }
 
 // Rows whose magnification MAG multiplies: lenses with a field, not octupoles.
 bool counts_for_mag(const LensSystem& s, int k) {
-  const int c = code_int(s.p(k, 1));
+  const int c = code_class(s.p(k, 1));
   if (c < 0 || c > kLastCountedCode || c == 3 || c == 8 || c == 18) return false;
   return std::fabs(s.p(k, 3)) > kCountedField && is_lens(s, k);
 }
 
 // Rows FOCAL counts as lenses: as MAG, without sextupoles.
 bool counts_for_focal(const LensSystem& s, int k) {
-  const int c = code_int(s.p(k, 1));
+  const int c = code_class(s.p(k, 1));
   if (c == 6 || c == 16) return false;
   return counts_for_mag(s, k);
 }
 
 // Rows the preceding-lens search accepts (the same rule as preceding_lens()).
 bool counts_as_preceding(const LensSystem& s, int k) {
-  const int c = code_int(s.p(k, 1));
+  const int c = code_class(s.p(k, 1));
   if (c < 0 || c > kLastCountedCode) return false;
   return std::fabs(s.p(k, 3)) >= kLensFieldThreshold && is_lens(s, k);
 }
@@ -151,7 +148,9 @@ void trace_beam(Vorne& v, const qx::Format& heading) {
 
 // ---- STIGMAT ------------------------------------------------------------------------------------
 
-void system_walk(Vorne& v, int order_code) {
+void system_walk(Vorne& v, int order_code) { system_walk(v, order_code, true); }
+
+void system_walk(Vorne& v, int order_code, bool trace) {
   static const qx::Format kNoEnd{"(1H ,'?STIGMAT- No end element IZ = ',I2)"};
   static const qx::Format kNotFinite{"(1H ,'?STIGMAT- No finite matrix for element ',I2,', taken as a drift')"};
   static const qx::Format kInitial{"(1H ,'Initial beam vector;')"};
@@ -174,8 +173,8 @@ void system_walk(Vorne& v, int order_code) {
   if (second) w.s2 = Mat14::identity();
   if (third && order != -5) w.element = w.total = w.quad = w.octu = ThirdOrderSet{};
 
-  if (v.idiag > kMaxTraceLevel) v.set_diagnostic(1.0);
-  const int level = v.idiag;
+  if (trace && v.idiag > kMaxTraceLevel) v.set_diagnostic(1.0);
+  const int level = trace ? v.idiag : 0;
   if (level > 0) trace_beam(v, kInitial);
 
   const int previous_end = s.izend;
@@ -222,7 +221,7 @@ void system_walk(Vorne& v, int order_code) {
       v.term.write(kNotFinite, iz);
       a = std::isfinite(len) ? drift_matrix(len) : Mat4::identity();
     }
-    if (code_int(s.p(iz, 1)) == kAcceleratorCode) energy += charge * s.p(iz, 3);
+    if (code_class(s.p(iz, 1)) == kAcceleratorCode) energy += charge * s.p(iz, 3);
 
     mul_left(a, w.s);
     if (second) {

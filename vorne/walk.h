@@ -61,6 +61,9 @@ struct WalkResult {
 // without the second-order map; n = -5 keeps the third-order sums it starts with. Results go
 // to v.walk; the final centroid to row 2, columns 7-10.
 void system_walk(Vorne& v, int order);
+// The same without the traces a positive diagnostic level asks for (a walk that only
+// refreshes the results a report shows).
+void system_walk(Vorne& v, int order, bool trace);
 
 // ---- First-order properties ----------------------------------------------------------------------
 struct Magnification {

@@ -18,7 +18,7 @@ ElementStatus accel(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kStopped{"(1H ,'?ACCEL- No particle energy in element ',I2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
-  if (!valid_type_code(code) || static_cast<int>(code) != kAcceleratorCode) {
+  if (code_class(code) != kAcceleratorCode) {
     if (qx::Output* out = level_stream(v)) out->write(kNotAccel, iz, code);
     return ElementStatus::wrong_kind;
   }

@@ -34,9 +34,6 @@ void thin_image(double f, double u, double& v, double& mag) {
   mag = bounded(-v / u);
 }
 
-// Integer part of a type code, or -1 for a code no row may hold.
-int code_class(double code) { return valid_type_code(code) ? static_cast<int>(code) : -1; }
-
 }  // namespace
 
 Mat4 drift_matrix(double len) {

@@ -34,7 +34,7 @@ ElementStatus cyl(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kBadRatio{"(1H ,'?CYL- Voltage ratio out of range in element ',I2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
-  if (!valid_type_code(code) || static_cast<int>(code) != kCylinderCode) {
+  if (code_class(code) != kCylinderCode) {
     v.term.write(kNotCylinder, iz, code);
     return ElementStatus::wrong_kind;
   }

@@ -13,7 +13,7 @@ constexpr int kElectricDipoleCode = 12;
 constexpr double kElectronVoltsPerMeV = 1.0E6;
 
 int dipole_kind(double code) {
-  const int kind = valid_type_code(code) ? static_cast<int>(code) : -1;
+  const int kind = code_class(code);
   return kind == kMagneticDipoleCode || kind == kElectricDipoleCode ? kind : -1;
 }
 

@@ -31,7 +31,7 @@ ElementStatus einz(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kBadRatio{"(1H ,'?EINZ- Voltage ratio out of range in element ',I2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
-  if (!valid_type_code(code) || static_cast<int>(code) != kEinzelCode) {
+  if (code_class(code) != kEinzelCode) {
     v.term.write(kNotEinzel, iz, code);
     return ElementStatus::wrong_kind;
   }

@@ -31,7 +31,7 @@ ElementStatus gap(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kNotGap{"(1H ,'?GAP- Called for non-gap lens ELE = ',I2,' ITYPE=',F6.2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
-  if (!valid_type_code(code) || static_cast<int>(code) != kGapCode) {
+  if (code_class(code) != kGapCode) {
     if (qx::Output* out = level_stream(v)) out->write(kNotGap, iz, code);
     return ElementStatus::wrong_kind;
   }

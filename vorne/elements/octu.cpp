@@ -21,7 +21,7 @@ ElementStatus octu(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kNoEnergy{"(1H ,'?OCTU- No particle energy at element ',I2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
-  const int kind = valid_type_code(code) ? static_cast<int>(code) : -1;
+  const int kind = code_class(code);
   if (kind != kMagneticOctupoleCode && kind != kElectricOctupoleCode) {
     if (qx::Output* out = level_stream(v)) out->write(kNotOctu, iz);
     return ElementStatus::wrong_kind;

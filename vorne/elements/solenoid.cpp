@@ -20,7 +20,7 @@ ElementStatus solenoid(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kNoEnergy{"(1H ,'?SOLENOID- No particle energy at element ',I2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
-  if (!valid_type_code(code) || static_cast<int>(code) != kSolenoidCode) {
+  if (code_class(code) != kSolenoidCode) {
     if (qx::Output* out = level_stream(v)) out->write(kNotSolenoid, iz, code);
     return ElementStatus::wrong_kind;
   }

@@ -23,7 +23,7 @@ ElementStatus vs(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kNoSpeed{"(1H ,'?VS- No particle speed at element ',I2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
-  if (!valid_type_code(code) || static_cast<int>(code) != kSelectorCode) {
+  if (code_class(code) != kSelectorCode) {
     v.term.write(kNotSelector, iz, code);
     return ElementStatus::wrong_kind;
   }
