@@ -36,15 +36,15 @@ struct Vec4 {
   double operator()(int i) const { return v[static_cast<std::size_t>(i - 1)]; }
 };
 
-// b := a x b. Zero entries of b are skipped, which the block structure of the 14x14 maps
-// makes worth while; the sums keep the order k = 1..N, so the result does not depend on it.
+// b := a x b. For the 14x14 maps zero entries of b are skipped, which their block structure
+// makes worth while; the sums keep the order k = 1..N either way, so the result is the same.
 template <int N>
 void mul_left(const Mat<N>& a, Mat<N>& b) {
   Mat<N> r;
   for (int j = 1; j <= N; ++j) {
     for (int k = 1; k <= N; ++k) {
       const double bkj = b(k, j);
-      if (bkj == 0.0) continue;
+      if (N > 4 && bkj == 0.0) continue;
       for (int i = 1; i <= N; ++i) r(i, j) += a(i, k) * bkj;
     }
   }

@@ -166,7 +166,6 @@ void system_walk(Vorne& v, int order_code, bool trace) {
   w.quads = w.sexts = w.octus = 0;
   w.s = Mat4::identity();
   w.ended = false;
-  w.element_matrix.fill(Mat4::identity());
   Vec4 work = initial_beam(s);
   Vec4 ref = work;
   for (int i = 1; i <= 4; ++i) s.p(2, i + 6) = work(i);
@@ -194,7 +193,10 @@ void system_walk(Vorne& v, int order_code, bool trace) {
       return;
     }
     const TypeCode t = s.type_at(iz);
-    if (t.supra == 1) continue;   // the lens before it has used it
+    if (t.supra == 1) {   // the lens before it has used it
+      w.element_matrix[static_cast<std::size_t>(iz)] = Mat4::identity();
+      continue;
+    }
     if (t.type == kSystemEnd) break;
 
     // Every element sees the particle with the energy it has there, so a lens after an

@@ -45,7 +45,7 @@ Mat4 drift_matrix(double len) {
 
 ElementStatus drift(Vorne& v, int iz, Mat4& a) {
   a = drift_matrix(v.sys.p(iz, 2));
-  for (int col = 5; col <= kColumns; ++col) v.sys.p(iz, col) = 0.0;
+  std::fill_n(&v.sys.p(iz, 5), kColumns - 4, 0.0);   // columns 5-12 of the row
   return ElementStatus::ok;
 }
 
@@ -84,9 +84,9 @@ double energy_at(const LensSystem& s, int iz) {
 int preceding_lens(const LensSystem& s, int iz) {
   // Only lenses count: a collimator keeps an offset in P2 and must not pose as one.
   for (int k = std::min(iz, kRows + 1) - 1; k >= kFirstElementRow; --k) {
+    if (!(std::fabs(s.p(k, 3)) >= kLensFieldThreshold)) continue;
     const int code = code_class(s.p(k, 1));
     if (code < 0 || code > kLastLensCode) continue;
-    if (std::fabs(s.p(k, 3)) < kLensFieldThreshold) continue;
     if (unpack(s.p(k, 1)).polarity != 0) return k;
   }
   return 2;
@@ -126,7 +126,7 @@ PlaneCardinals thin_lens_cardinals(double f, double u) {
 
 void store_cardinals(Vorne& v, int iz, const Mat4& a) {
   LensSystem& s = v.sys;
-  const double len = s.type_at(iz).type == kSystemEnd ? 0.0 : s.p(iz, 2);
+  const double len = code_class(s.p(iz, 1)) == kSystemEnd ? 0.0 : s.p(iz, 2);
   const ObjectDistances d = object_distances(s, iz);
   const PlaneCardinals x = plane_cardinals(a(1, 1), a(2, 1), a(2, 2), len, d.ux);
   const PlaneCardinals y = plane_cardinals(a(3, 3), a(4, 3), a(4, 4), len, d.uy);

@@ -70,9 +70,11 @@ MultipoleExcitation multipole_excitation(Vorne& v, int iz, int order, std::strin
   m.kl2 = len * len * own.kb - len * len * own.ke;
 
   const int next = iz + 1;
-  if (next > kRows || !(s.p(next, 1) > kSupraCode) || s.type_at(next).supra != 1) return m;
+  if (next > kRows || !(s.p(next, 1) > kSupraCode)) return m;
+  const TypeCode on_top = s.type_at(next);
+  if (on_top.supra != 1) return m;
   for (int col = 5; col <= kColumns; ++col) s.p(next, col) = 0.0;
-  if (s.type_at(next).type != kind) return m;
+  if (on_top.type != kind) return m;
   // The supra lens takes the quadrupole rules without the charge, for either kind.
   SquaredStrengths supra;
   if (!lens_strengths(v, next, 1.0, 1, name, supra)) {
