@@ -12,6 +12,7 @@
 #include <string>
 
 #include "elements/elements.h"
+#include "qx/format.h"
 #include "qx/listread.h"
 #include "session.h"
 #include "qx/units.h"
@@ -63,8 +64,9 @@ struct Rig {
   void walk(int order = 1) { vorne::system_walk(v, order); }
   // Reads a hand-written system file of tests/data (title, particle, beam, elements up to
   // the System End) the way the file format defines it.
-  void load(const std::string& name) {
-    auto in = qx::FileInput::open(qxtest::test_data(name), 1);
+  void load(const std::string& name) { load_path(qxtest::test_data(name)); }
+  void load_path(const std::filesystem::path& name) {
+    auto in = qx::FileInput::open(name, 1);
     ASSERT_TRUE(in) << name;
     std::string title;
     ASSERT_EQ(qx::read_record(*in, title, 50), qx::ReadStatus::ok);
@@ -182,6 +184,45 @@ inline double det(const Mat4& a) {
     d += ((j % 2 == 1) ? 1.0 : -1.0) * a(1, j) * m;
   }
   return d;
+}
+
+// ---- Expected listings, from the documented layouts --------------------------------------------------
+inline std::string g12(double x) { return qx::edit_g(x, 12, 5, 1); }
+inline std::string g10(double x) { return qx::edit_g(x, 10, 3, 1); }
+inline std::string pair_m(double x, double y) { return g12(x) + " m " + g12(y) + " m "; }   // 2(1P,G12.5,' m ')
+
+// Cardinal elements of one plane of a thick lens (A11, A21, A22, length) with its object u0
+// before the centre: principal planes, the image distance from the centre, magnification.
+struct PlaneExpect {
+  double f, h1, h2, image, mag;
+};
+inline PlaneExpect plane_expect(double a11, double a21, double a22, double len, double u0) {
+  PlaneExpect p;
+  p.f = -1 / a21;
+  p.h1 = (a22 - 1) / a21;
+  p.h2 = (a11 - 1) / a21;
+  const double u = u0 - len / 2 + p.h1;
+  const double v = 1 / (1 / p.f - 1 / u);
+  p.image = len / 2 + v - p.h2;
+  p.mag = -v / u;
+  return p;
+}
+
+// The geometric listing of a magnetic lens row.
+inline std::string lens_geom(int iz, const Mat4& a, double len, double ux, double uy, double beta, double amp,
+                             double theta) {
+  const PlaneExpect x = plane_expect(a(1, 1), a(2, 1), a(2, 2), len, ux);
+  const PlaneExpect y = plane_expect(a(3, 3), a(4, 3), a(4, 4), len, uy);
+  return " \n"
+         " " + qx::edit_i(iz, 2) + "        Magn Quadrupole\n"
+         "     Geometric Parameters       X-Plane        Y-Plane\n"
+         "             Focal length    " + pair_m(x.f, y.f) + "  beta " + g10(beta) + " /m\n"
+         "          Object distance    " + pair_m(ux, uy) + "  AmpTurns " + qx::edit_f(amp, 6, 0) + "\n"
+         "           Image distance    " + pair_m(x.image, y.image) + "  theta " + g10(theta) + "\n"
+         "            Magnification    " + g12(x.mag) + "   " + g12(y.mag) + "\n"
+         "          Demagnification    " + g12(a(2, 2)) + "   " + g12(a(4, 4)) + "\n"
+         " Entrance principle plane    " + pair_m(x.h1, y.h1) + "\n"
+         "     Exit principle plane    " + pair_m(x.h2, y.h2) + "\n";
 }
 
 }  // namespace optics_test
