@@ -26,7 +26,8 @@ constexpr int kEinzelType = 15;
 
 bool is_lens(const LensSystem& s, int k) { return s.type_at(k).polarity != 0; }
 
-// Rows whose magnification MAG multiplies: lenses with a field, not octupoles.
+// Rows whose magnification MAG multiplies: lenses with a field, not octupoles. A collimator
+// keeps an offset in P2 but images nothing, so only rows of non-zero polarity count.
 bool counts_for_mag(const LensSystem& s, int k) {
   const int c = code_class(s.p(k, 1));
   if (c < 0 || c > kLastCountedCode || c == 3 || c == 8 || c == 18) return false;
@@ -279,7 +280,8 @@ Magnification mag(Vorne& v, int iz) {
 FocalLengths focal(Vorne& v, int iz) {
   static const qx::Format kInfinite{"(1H ,/,1H ,'%FOCAL- Infinite focal length (sub)system IZ = ',I2)"};
   const LensSystem& s = v.sys;
-  // One pass: the running MAG at every row, and the preceding lens as the rows go by.
+  // One pass: the running MAG at every row (each lens included at its own row, so a lens's
+  // object is referred through the lens before it), and the preceding lens as the rows go by.
   std::array<Magnification, kRows + 1> upto{};
   Magnification running;
   Magnification last;

@@ -80,7 +80,8 @@ TEST(Dipole, DriftAndCentroidBend) {
   EXPECT_EQ(vorne::dip(r.v, magnetic, a), ElementStatus::ok);
   EXPECT_EQ(a, vorne::drift_matrix(0.4));
   EXPECT_EQ(r.s.p(magnetic, 8), 0.0);
-  // rho = sqrt(2 m T) / (q B) with the program's own e of 1.6E-19 held in single precision.
+  // rho = sqrt(2 m T) / (q B) with the program's own e of 1.6E-19 held in single precision;
+  // m is the particle's mass (row 1), not a column of the beam row.
   const double e = static_cast<double>(1.6E-19f);
   Vec4 beam;
   vorne::dipadd(r.v, magnetic, beam);

@@ -19,6 +19,8 @@ TEST(ChromaticRun, TwoRaysThroughThePerturbedSystemAndEverythingRestored) {
   hot.walk();
   const Mat4& s = hot.v.walk.s;
 
+  // Terms of an earlier run must not enter: the two rays go through at first order.
+  r.v.walk.chromatic = {5.0, 5.0, 5.0, 5.0};
   vorne::chromatic_run(r.v, 0.5);
   const vorne::ChromaticTerms& c = r.v.walk.chromatic;
   EXPECT_DOUBLE_EQ(c.xt, (s(1, 2) + s(1, 4)) / 0.5);

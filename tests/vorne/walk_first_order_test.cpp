@@ -50,6 +50,7 @@ TEST(WalkFirstOrder, MagCountsTheLensAtItsOwnRow) {
   // The magnification up to the first lens's image is that lens's magnification.
   EXPECT_EQ(vorne::mag(r.v, 4).mx, r.s.p(4, 9));
   EXPECT_EQ(vorne::mag(r.v, 3).mx, 1.0);
+  EXPECT_EQ(vorne::last_active_lens(r.s), 8);
   // A collimator keeps an offset in P2 but is no lens: MAG, FOCAL and the preceding-lens
   // search look through it.
   Rig c;

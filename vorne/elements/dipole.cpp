@@ -43,7 +43,7 @@ ElementStatus dipadd(Vorne& v, int iz, Vec4& beam) {
   }
   const double len = s.p(iz, 2);
   const double t0 = s.p(1, 4);   // the energy at the element, MeV
-  const double mass = s.p(1, 3) * kAtomicMassUnit;
+  const double mass = s.p(1, 3) * kAtomicMassUnit;   // the particle's rest mass (row 1), kg
   const double charge = std::fabs(s.p(1, 2));
   // Plane 1 bends with P2 (x, theta), plane 2 with P3 (y, phi).
   for (int plane = 1; plane <= 2; ++plane) {

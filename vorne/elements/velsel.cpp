@@ -34,7 +34,7 @@ ElementStatus vs(Vorne& v, int iz, Mat4& a) {
   }
   const double n = static_cast<double>(*whole);
   if (n == 0.0) return drift(v, iz, a);
-  const double mass = s.p(1, 3) * kAtomicMassUnit;
+  const double mass = s.p(1, 3) * kAtomicMassUnit;   // the particle's rest mass (row 1), kg
   // The speed needs the energy in joules: taking MeV as if they were joules per charge made
   // the selector a thousand times too strong.
   const double speed = std::sqrt(2.0 * s.p(1, 4) * kElectronVoltsPerMeV * kElementaryCharge / mass);
