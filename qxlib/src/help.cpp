@@ -1,12 +1,186 @@
-// Placeholder until help, shell and time land.
+// Help files, shell commands and the time of day.
 #include "qx/help.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "qx/format.h"
+#include "qx/text.h"
 
 namespace qx {
 
-void qxhelp(Input&, Output&, int, std::string_view, std::string_view) {}
-int qxshel(std::string_view text) { return std::system(std::string(text).c_str()); }
-std::string qxtime() { return std::string(8, ' '); }
+namespace {
+
+constexpr std::size_t kHelpRecord = 80;    // help files are read as A80
+constexpr std::size_t kFileField = 50;     // the help file name is a 50-character field
+constexpr std::size_t kKeywordLength = 6;  // a help keyword is a 6-character field
+constexpr std::size_t kNameWidth = 10;     // a listing name is at most 10 characters
+constexpr int kNamesPerLine = 6;
+constexpr int kLinesPerPage = 20;
+constexpr int kHelpUnitOffset = 10;        // the help file is read one level above the input
+constexpr int kScratchUnit = 72;
+constexpr std::size_t kDateRecord = 29;    // the date command's line is read as A29
+constexpr std::size_t kClockStart = 11;    // characters 12-19 hold hh:mm:ss
+constexpr std::size_t kClockLength = 8;
+
+const char* const kDateFile = "qxdate.tmp";
+const char* const kDateCommand = "LC_ALL=C date > qxdate.tmp";   // C locale: fixed field positions
+
+bool is_keyword_record(const std::string& rec) { return rec[0] == '#'; }
+
+// The keyword list of a keyword record: without its "#" and an optional "*", upper case,
+// padded to the record length.
+std::string keyword_list(const std::string& rec) {
+  const std::size_t skip = rec[1] == '*' ? 2 : 1;
+  return upper(pad(std::string_view(rec).substr(skip), kHelpRecord));
+}
+
+// The listing name of a topic: its first word (up to a blank or comma), at most 10 characters.
+std::string listing_name(const std::string& keywords) {
+  const std::size_t end = keywords.find_first_of(" ,");
+  return pad(keywords.substr(0, std::min(end, kNameWidth)), kNameWidth);
+}
+
+// A keyword matches a record when the first occurrence of its first L characters begins a
+// word of the record (column 1, or after a blank or comma), so abbreviations work.
+bool keyword_matches(const std::string& keywords, std::string_view key) {
+  const std::size_t at = keywords.find(key);
+  if (at == std::string::npos) return false;
+  return at == 0 || keywords[at - 1] == ' ' || keywords[at - 1] == ',';
+}
+
+// The part of the 6-character keyword that is compared: up to its first blank.
+std::string compared_keyword(std::string_view keyword) {
+  const std::string key = upper(pad(keyword, kKeywordLength));
+  return key.substr(0, std::min(key.find(' '), kKeywordLength));
+}
+
+// The help file as a sequence of records, read one ahead.
+class HelpFile {
+ public:
+  explicit HelpFile(Input& in) : in_(in) { advance(); }
+  bool more() const { return more_; }
+  const std::string& record() const { return rec_; }
+  bool at_keyword() const { return more_ && is_keyword_record(rec_); }
+  void advance() { more_ = read_record(in_, rec_, kHelpRecord) == ReadStatus::ok; }
+  void skip_keyword_group() {
+    while (at_keyword()) advance();
+  }
+
+ private:
+  Input& in_;
+  std::string rec_;
+  bool more_ = false;
+};
+
+// Writes the listing names six to a line; the line of the sixth is ended.
+void list_keywords(HelpFile& file, Output& out) {
+  static const Format kName{"(A,' ',$)"};
+  static const Format kLastName{"(A)"};
+  int names = 0;
+  while (file.more()) {
+    if (!file.at_keyword()) {
+      file.advance();
+      continue;
+    }
+    const std::string name = listing_name(keyword_list(file.record()));
+    out.write(++names % kNamesPerLine == 0 ? kLastName : kName, name);
+    file.skip_keyword_group();
+    if (file.more()) file.advance();   // the topic's first text record
+  }
+}
+
+// Shows every topic whose keywords match, in file order, pausing after every 20 lines.
+// Returns the number of matching topics, or -1 when the user quit at the pause.
+int show_topics(HelpFile& file, Input& in, Output& out, std::string_view key) {
+  static const Format kText{"(A)"};
+  static const Format kMore{"(1H ,'Type RETURN for more...',$)"};
+  int matched = 0;
+  int printed = 0;
+  while (file.more()) {
+    if (!file.at_keyword() || !keyword_matches(keyword_list(file.record()), key)) {
+      file.advance();   // text of a topic not shown, or the next keyword record of a group
+      continue;
+    }
+    ++matched;
+    file.skip_keyword_group();
+    for (; file.more() && !file.at_keyword(); file.advance()) {
+      out.write(kText, trim_right(file.record()));
+      if (++printed % kLinesPerPage != 0) continue;
+      out.write(kMore);
+      std::string answer;
+      // End of input at the pause ends the display like "q".
+      if (read_record(in, answer, 1) != ReadStatus::ok || answer == "q" || answer == "Q") return -1;
+    }
+  }
+  return matched;
+}
+
+bool is_clock(std::string_view t) {
+  auto digit = [&](std::size_t i) { return t[i] >= '0' && t[i] <= '9'; };
+  return t.size() == kClockLength && digit(0) && digit(1) && t[2] == ':' && digit(3) && digit(4) && t[5] == ':' &&
+         digit(6) && digit(7);
+}
+
+}  // namespace
+
+void qxhelp(Input& in, Output& out, int mode, std::string_view file, std::string_view keyword) {
+  static const Format kNoFile{"(1H ,'No help information available,',/,1H ,A,' does not exist.')"};
+  static const Format kOpenError{"(1H ,'Error opening ',A)"};
+  static const Format kListHeading{"(/,1H ,'List of keywords for help information:',/)"};
+  static const Format kEmpty{"(A)"};
+  static const Format kNoTopic{"(/,/,1H ,'No help information available on ',A,/,/)"};
+
+  const std::string name(trim_right(file));
+  if (!file_exists(name)) {
+    out.write(kNoFile, name);
+    return;
+  }
+  const std::unique_ptr<FileInput> help = FileInput::open(name, in.unit() + kHelpUnitOffset);
+  if (!help) {
+    out.write(kOpenError, pad(file, kFileField));
+    return;
+  }
+  HelpFile records(*help);
+  const bool list = mode == 1;
+  const std::string key = compared_keyword(keyword);
+  int matched = 0;
+  if (list) {
+    out.write(kListHeading);
+    list_keywords(records, out);
+  } else {
+    matched = show_topics(records, in, out, key);
+    if (matched < 0) return;   // quit at "Type RETURN for more..."
+  }
+  out.write(kEmpty, "");
+  if (list || matched > 0) return;
+  const std::string shown = upper(pad(keyword, kKeywordLength));
+  out.write(kNoTopic, trim_right(shown));
+}
+
+int qxshel(std::string_view text) {
+  std::fflush(nullptr);   // what was printed so far comes before what the command prints
+  const std::string command(text);
+  return std::system(command.c_str());
+}
+
+std::string qxtime() {
+  std::string time(kClockLength, ' ');
+  qxshel(kDateCommand);
+  if (const std::unique_ptr<FileInput> f = FileInput::open(kDateFile, kScratchUnit)) {
+    std::string rec;
+    if (read_record(*f, rec, kDateRecord) == ReadStatus::ok) {
+      const std::string clock = rec.substr(kClockStart, kClockLength);
+      if (is_clock(clock)) time = clock;
+    }
+  }
+  // The scratch file is ours: it goes whether or not it held a time.
+  std::error_code ec;
+  std::filesystem::remove(kDateFile, ec);
+  return time;
+}
 
 }  // namespace qx

@@ -26,7 +26,7 @@ void qxlead(std::string& text, Output& msg) {
   if (n <= 1) return;
   if (n > 199) {
     n = 200;
-    static const Format kTooLong{"('Line too long in QXLEAD.',/)"};
+    static const Format kTooLong{"(1H ,'Line too long in QXLEAD.',/)"};
     msg.write(kTooLong);
   }
   // Shifting left one place at a time, at most n-1 times, equals dropping the leading
