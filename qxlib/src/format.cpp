@@ -355,7 +355,6 @@ struct Item {
   std::string text;   // literal
 };
 
-// A plain A counts one: its text is the caller's.
 Item make_item(Op op, int count = 1) {
   Item it;
   it.op = op;
@@ -369,6 +368,7 @@ Item make_literal(std::string text) {
   return it;
 }
 
+// A plain A counts one: its text is the caller's.
 double edit_cost(const Item& it) { return it.w > 0 ? it.w : 1; }
 
 class LayoutParser {

@@ -68,8 +68,8 @@ TEST(EditF, ScaleFactorMovesThePoint) {
 // The first conversion keeps a few guard digits; when they read 5000... or 4999...
 // rounded up to 5000..., only the exact value can tell which way to round.
 TEST(EditF, GuardDigitsThatLookLikeATie) {
-  EXPECT_EQ(edit_f(0x1.015c3df1461aap+0, 25, 21), "  1.005313750653025639537");   // ...5395|0860...
-  EXPECT_EQ(edit_f(0x1.28b60e9eb5755p+0, 25, 21), "  1.159027971026678871524");   // ...5244|9566...
+  EXPECT_EQ(edit_f(0x1.015c3df1461aap+0, 25, 21), "  1.005313750653025639537");   // ...639536|508...
+  EXPECT_EQ(edit_f(0x1.28b60e9eb5755p+0, 25, 21), "  1.159027971026678871524");   // ...871524|4956...
 }
 
 TEST(EditF, LongExactExpansions) {
@@ -356,6 +356,14 @@ TEST(Layout, ValuesOfTheWrongKindNeverCrash) {
   // Values beyond the layout's descriptors are dropped, not looped over.
   EXPECT_EQ(render("('no data')", {1, 2}), "no data\n");
   EXPECT_EQ(render("(I2,(1X))", {1, 2}), " 1\n");
+}
+
+TEST(Layout, UnsignedCountsAreIntegers) {
+  EXPECT_EQ(render("(I3,I3)", {std::size_t{7}, 12u}), "  7 12\n");
+  EXPECT_EQ(FormatArg(~0ULL).integer(), std::numeric_limits<std::int64_t>::max());
+  EXPECT_EQ(FormatArg(-7.9).integer(), -7);
+  EXPECT_EQ(FormatArg(1e300).integer(), std::numeric_limits<std::int64_t>::max());
+  EXPECT_EQ(FormatArg(kNaN).integer(), 0);
 }
 
 TEST(Layout, LowerCaseDescriptorsBlanksAndOptionalCommas) {
