@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "qx/dest.h"
 #include "qx/format.h"
 #include "qx/numeric.h"
 #include "qx/text.h"
@@ -218,7 +219,7 @@ bool qxcmd(Session& s, Input& in, Output& out, bool echo, const CommandLine& lin
       cmd_line(s, out, line);
       break;
     case 6:
-      dest_command(s, in, out, echo, line);
+      dest_command(s, in, out, echo, line, s.gfx.terminal);
       break;
     case 7:
       close_plot_files(s);

@@ -1,12 +1,11 @@
 #include "qx/tek.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
 
+#include "qx/dest.h"
 #include "qx/format.h"
 #include "qx/listread.h"
 #include "qx/numeric.h"
@@ -24,7 +23,7 @@ void write_buffer(Session& s) {
   if (t.buffer.empty()) return;
   if (!s.dest.is_open()) {
     std::string star = "*";
-    qxdest(s, star);
+    qxdest(s, star, s.gfx.terminal);
   }
   if (s.dest.is_open()) {
     std::fwrite(t.buffer.data(), 1, t.buffer.size(), s.dest.file);
@@ -38,10 +37,8 @@ const TekVariant* variant(int type) {
   return &kTekVariants[type - 1];
 }
 
-bool destination_is_terminal(const Session& s) {
-  if (s.dest.name == "/dev/tty") return true;
-  return s.dest.is_open() && isatty(fileno(s.dest.file)) != 0;
-}
+// Only the user's own terminal counts: a DEST naming another terminal window keeps it.
+bool destination_is_terminal(const Session& s) { return s.dest.name == s.gfx.terminal; }
 
 // Where a segment leaves or enters the window: Liang-Barsky on the closed rectangle.
 bool clip_segment(const ClipWindow& w, double& ax, double& ay, double& bx, double& by) {
@@ -167,7 +164,7 @@ void qxmode(Session& s, int m) {
   // Only the user's own terminal is given back; a plot file stays open for the next plot.
   if (v != nullptr && v->reopen_tty && destination_is_terminal(s)) {
     std::string star = "*";
-    qxdest(s, star);
+    qxdest(s, star, s.gfx.terminal);
   }
 }
 
@@ -293,7 +290,7 @@ bool begin_screen_plot(Session& s, Input& in, Output& out, float x0, float x1, f
   t.yfac = (h != 0.0f && t.sx != 0.0f) ? (static_cast<float>(t.sy1 - t.sy0) / h) / t.sx : 0.0f;
   if (!s.dest.is_open()) {
     std::string star = "*";
-    qxdest(s, star);
+    qxdest(s, star, s.gfx.terminal);
     if (!s.dest.is_open()) return false;
   }
   if (s.gfx.tek.type == 0) qxterm(s, in, out, 0);

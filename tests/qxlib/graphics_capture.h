@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "qx/session.h"
 #include "qx/tek.h"
 #include "qx/units.h"
+#include "session.h"
 
 namespace qxtest {
 
@@ -43,6 +45,21 @@ class TekCapture {
 
  private:
   std::size_t seen_ = 0;
+};
+
+// A scratch directory that is the current directory while the object lives: the plot
+// writers put their files and run-number files there.
+class InScratchDir {
+ public:
+  InScratchDir() : old_(std::filesystem::current_path()) { std::filesystem::current_path(dir_.path()); }
+  ~InScratchDir() { std::filesystem::current_path(old_); }
+  InScratchDir(const InScratchDir&) = delete;
+  InScratchDir& operator=(const InScratchDir&) = delete;
+  const std::filesystem::path& path() const { return dir_.path(); }
+
+ private:
+  TempDir dir_;
+  std::filesystem::path old_;
 };
 
 inline std::string bytes_of(std::initializer_list<int> codes) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "qx/hpgl.h"
@@ -58,6 +59,8 @@ struct Graphics {
   bool auto_clear = true;   // CFLAG: a new screen, page or file for each plot
   bool marks = true;        // MARKS: plot markers are drawn
   char clear_letter = ' ';  // the mode QXCLR remembers
+  // The device "*" and every fallback of the destination mean (tests name a stand-in file).
+  std::string terminal = "/dev/tty";
 };
 
 // QXPLOT: begins a plot on the device (blank or S screen, Q PostScript, H or P HPGL, U none,
@@ -106,6 +109,8 @@ AxisStep axis_step(float range, int n);
 int auto_decimals(float range);
 // The 10-character label of a tick value with d decimals (d < 0 automatic for range).
 std::string axis_label(float value, int decimals);
+// The label of a logarithmic decade: "10", the superscript control, the exponent.
+std::string decade_label(float decade);
 
 // QXFIT: least-squares straight line through n points, with its messages on out.
 struct LineFit {
