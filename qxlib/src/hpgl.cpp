@@ -37,7 +37,7 @@ void write_header(HpglWriter& w, char option) {
     w.file->write(kRecord, "IN;");
   } else {   // a pen plotter: device control, then initialise
     w.file->write(kRecord, "\x1b.(\x1b.J\x1b.K\x1b.M:\x1b.@;3:\x1b.N:");
-    w.file->write(kRecord, "IN;PU;");
+    w.file->write(kRecord, "IN;PU");
     w.file->write(kRecord, "PW1");
     w.file->write(kRecord, "VS18;");
   }
@@ -209,6 +209,7 @@ int hpgl_pen(Session& s, int p) {
     static const Format kPw{"(1H ,'PW',F5.2,';')"};
     static const Format kSp{"(1H ,'SP',I2,';')"};
     s.out.write(kSetting, w.width, w.pen);
+    if (w.items > 0) w.file->write(kEmpty, "");   // the pen records stand on lines of their own
     w.file->write(kPw, w.width);
     w.file->write(kSp, w.pen);
     w.items = 0;

@@ -96,6 +96,13 @@ void end_page(PostScriptWriter& w) {
   w.file->write(kLine, "\x04");
 }
 
+void widen_extents(PostScriptWriter& w, double x, double y) {
+  w.ext_x0 = std::min(w.ext_x0, x);
+  w.ext_x1 = std::max(w.ext_x1, x);
+  w.ext_y0 = std::min(w.ext_y0, y);
+  w.ext_y1 = std::max(w.ext_y1, y);
+}
+
 void reset_extents(PostScriptWriter& w) {
   w.ext_x0 = kPageX;
   w.ext_x1 = 0;
@@ -216,16 +223,18 @@ void ps_point(Session& s, double x, double y, int action) {
   if (!w.file) return;
   double X = x * w.sx + w.xorg;
   double Y = y * w.sy + w.yorg;
-  if (action == 2) w.drawing = true;
-  if (action == 3) w.drawing = false;
   if (!std::isfinite(X)) X = 1.0;
   if (!std::isfinite(Y)) Y = 1.0;
-  if (w.drawing) {
-    w.ext_x0 = std::min(w.ext_x0, X);
-    w.ext_x1 = std::max(w.ext_x1, X);
-    w.ext_y0 = std::min(w.ext_y0, Y);
-    w.ext_y1 = std::max(w.ext_y1, Y);
+  if (action == 3) {
+    w.drawing = false;
+    w.move_x = X;
+    w.move_y = Y;
+  } else if (action == 2) {
+    // A line drawn from a move starts there: its start belongs to the drawn extents too.
+    if (!w.drawing) widen_extents(w, w.move_x, w.move_y);
+    w.drawing = true;
   }
+  if (w.drawing) widen_extents(w, X, Y);
   const int ix = static_cast<int>(std::floor(std::clamp(X, 1.0, kMaxX) + 0.5));
   const int iy = static_cast<int>(std::floor(std::clamp(Y, 1.0, kMaxY) + 0.5));
   if (std::fabs(w.width - w.last_width) > 0.01) queue_width(w);

@@ -20,6 +20,7 @@ struct PostScriptWriter {
   double width = 1.0, last_width = 1.0;   // line width (LINE -w) and the one in the file
   double colour = 1.0, last_colour = 1.0; // pen colour (the HPGL pen number) and the file's
   bool drawing = false;
+  double move_x = 0.0, move_y = 0.0;  // the last move: where a following draw starts
   double ext_x0 = 11000, ext_x1 = 0, ext_y0 = 8500, ext_y1 = 0;   // drawn extents (mils)
   double zoom = 1.0;
   double xoff = 0.0, yoff = 0.0;      // milli-inches (mm * 100 / 2.54)
