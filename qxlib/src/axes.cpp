@@ -78,13 +78,6 @@ void label(Session& s, char device, const AxisGeometry& g, float v, const std::s
   }
 }
 
-std::string log_label(float decade) {
-  const long e = std::lround(decade);
-  const int w = (e >= 0 && e <= 9) ? 1 : (e >= -9 && e <= 99) ? 2 : (e >= -99 && e <= 999) ? 3 : 6;
-  std::string digits = edit_i(e, w);
-  return "10^U" + digits;
-}
-
 void draw_axis(Session& s, char device, const AxisGeometry& g, int n, bool logarithmic, float size) {
   const AxesOptions& o = s.gfx.axes;
   const float range = g.hi - g.lo;
@@ -106,7 +99,7 @@ void draw_axis(Session& s, char device, const AxisGeometry& g, int n, bool logar
     }
     if (g.labels) {
       if (logarithmic) {
-        label(s, device, g, v, log_label(v), kLogLabelDrop, text_size);
+        label(s, device, g, v, decade_label(v), kLogLabelDrop, text_size);
       } else {
         label(s, device, g, v, axis_label(v, g.decimals), kLabelDrop, text_size);
       }
@@ -180,6 +173,12 @@ std::string axis_label(float value, int decimals) {
   if (text.empty() || text.find('*') != std::string::npos) text = edit_e(value, 8, 1, 1);
   const auto first = text.find_first_not_of(' ');
   return first == std::string::npos ? std::string("0") : text.substr(first);
+}
+
+std::string decade_label(float decade) {
+  const long e = std::isfinite(decade) ? std::lround(std::clamp(decade, -99999.0f, 999999.0f)) : 0;
+  const int w = (e >= 0 && e <= 9) ? 1 : (e >= -9 && e <= 99) ? 2 : (e >= -99 && e <= 999) ? 3 : 6;
+  return "10^U" + edit_i(e, w);
 }
 
 void qxaxes_option(Session& s, char letter, int ivalue, float rvalue) {

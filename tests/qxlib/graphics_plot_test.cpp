@@ -94,6 +94,7 @@ TEST(PlotDevices, UnavailableAndNoDeviceDrawNothing) {
   qx::StringInput in("");
   EXPECT_EQ(qx::qxplot(c.s, in, c.out, 0, 1.0f, 'o', 0, 1, 0, 1), 0);
   EXPECT_EQ(c.s.gfx.plot.device, 'O');
+  EXPECT_EQ(c.out.text(), " Not implemented at Tarnby.\n");
   qx::qxdraw(c.s, 'O', 0, 0, 3);
   qx::qxdraw(c.s, 'O', 1, 1, 2);
   EXPECT_EQ(qx::qxplot(c.s, in, c.out, 0, 1.0f, 'U', 0, 1, 0, 1), 0);
@@ -124,6 +125,24 @@ TEST(AxisStep, DecimalsFollowTheWindowWidth) {
   EXPECT_EQ(qx::auto_decimals(0.0002f), 5);
   EXPECT_EQ(qx::auto_decimals(0.00019f), 6);
   EXPECT_EQ(qx::auto_decimals(-50.0f), 0);
+}
+
+TEST(AxisLabels, LayoutsByDecimalsWithTheExponentFormWhenNothingFits) {
+  EXPECT_EQ(qx::axis_label(0.0f, 2), "0");
+  EXPECT_EQ(qx::axis_label(-1.0e-31f, 0), "0");
+  EXPECT_EQ(qx::axis_label(40.0f, 0), "40");
+  EXPECT_EQ(qx::axis_label(-12345678.0f, 0), "-12345678");
+  EXPECT_EQ(qx::axis_label(2.5f, 1), "2.5");
+  EXPECT_EQ(qx::axis_label(-0.25f, 2), "-0.25");
+  EXPECT_EQ(qx::axis_label(0.00012f, 5), "0.00012");
+  EXPECT_EQ(qx::axis_label(1.5e9f, 0), "1.5E+09");        // too wide for an integer
+  EXPECT_EQ(qx::axis_label(123456.7f, 5), "1.2E+05");     // too wide for F10.5
+  EXPECT_EQ(qx::axis_label(0.000012f, 6), "1.2E-05");     // six decimals: the exponent form
+  EXPECT_EQ(qx::decade_label(0.0f), "10^U0");
+  EXPECT_EQ(qx::decade_label(-2.0f), "10^U-2");
+  EXPECT_EQ(qx::decade_label(12.0f), "10^U12");
+  EXPECT_EQ(qx::decade_label(-45.0f), "10^U-45");
+  EXPECT_EQ(qx::decade_label(1000.0f), "10^U  1000");   // I6
 }
 
 // Ticks of a 0-10 by 0-1 window, read back from the screen.
