@@ -319,13 +319,17 @@ float qxtext(Session& s, int mode, char device, float x, float y, float size, fl
     if (c == '\x1b' || c == '^') {
       if (i + 1 >= n) break;   // a control with nothing after it ends the text
       const char next = text[static_cast<std::size_t>(i + 1)];
-      ++i;
       if (c == '^' && next == '^') {
         draw_glyph(d, p, glyph_for(p.font, '^' + p.offset));
+        ++i;
         continue;
       }
-      control(d, p, static_cast<char>(std::toupper(static_cast<unsigned char>(next))), default_font);
-      continue;
+      // Only a letter or a digit makes a control; "x^+y" or "a^ b" show the caret as typed.
+      if (std::isalnum(static_cast<unsigned char>(next)) != 0) {
+        control(d, p, static_cast<char>(std::toupper(static_cast<unsigned char>(next))), default_font);
+        ++i;
+        continue;
+      }
     }
     draw_glyph(d, p, glyph_for(p.font, static_cast<unsigned char>(c) + p.offset));
   }

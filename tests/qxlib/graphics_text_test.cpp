@@ -148,6 +148,8 @@ TEST_F(TextOnScreen, ControlsAtTheEndAndDoubledCaret) {
   const auto caret = draw("^^");
   ASSERT_FALSE(caret.empty());
   EXPECT_EQ(caret.size(), static_cast<std::size_t>(draws(font0_points('^'))));
+  // Before anything but a letter or a digit the caret is drawn as written.
+  EXPECT_EQ(draw("a^+b").size(), draw("a").size() + caret.size() + draw("+b").size());
   // Lower case control letters work as upper case ones; ESC does what ^ does.
   EXPECT_EQ(draw("10^u5").size(), draw("10\x1bU5").size());
 }
