@@ -8,6 +8,7 @@
 #include "graphics_capture.h"
 #include "qx/graphics.h"
 #include "qx/plot.h"
+#include "qx/runup.h"
 #include "qx/text.h"
 
 namespace {
@@ -222,6 +223,26 @@ TEST_F(PlotFiles, HpglAndPostScriptFilesAreOpenTogether) {
   qx::close_plot_files(s);
   EXPECT_EQ(read_file("plt01.ps"), kPrologue + "  5 SLW   313    1 il 10250 4969 vl \n" + kPageEnd);
   EXPECT_NE(read_file("H1.hgl").find(" PU 7290, 1590 PD 3050,10070\n"), std::string::npos);
+}
+
+TEST_F(PlotFiles, RunCounterOfTheRayTraceProgram) {
+  qx::RunNumber r = qx::qxrunup(out, 71, "lumiray.run");   // missing: created holding 1
+  EXPECT_EQ(r.n, 1);
+  EXPECT_EQ(r.text, "   1");
+  write_file("lumiray.run", "     12344\n");
+  r = qx::qxrunup(out, 71, "lumiray.run");
+  EXPECT_EQ(r.n, 12345);
+  EXPECT_EQ(r.text, "2345");   // the last four digits
+  EXPECT_EQ(qx::qxrunup(out, 71, "lumiray.run").n, 12346);
+  EXPECT_EQ(said(), "");
+  EXPECT_EQ(qx::qxrunup(out, 71, "   ").n, 0);   // no file named: nothing counted
+  EXPECT_EQ(qx::qxrunup(out, 0, "lumiray.run").n, 0);
+  EXPECT_EQ(said(), " ?QXRUNUP - Illegal logical unit number          0\n");
+  write_file("lumiray.run", "junk\n");   // unreadable: said so, and the count starts again
+  EXPECT_EQ(qx::qxrunup(out, 71, "lumiray.run").n, 1);
+  EXPECT_EQ(said(), " Error reading from lumiray.run\n");
+  EXPECT_EQ(qx::qxrunup(out, 71, "no/such/dir/run").n, 0);
+  EXPECT_EQ(said(), " %RUNUP - Unable to open no/such/dir/run\n");
 }
 
 }  // namespace
