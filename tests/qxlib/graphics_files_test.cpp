@@ -46,7 +46,8 @@ class PlotFiles : public ::testing::Test {
 };
 
 const std::string kHpglH = " \x1b" "E\n \x1b%0B\n TR1\n IN;\n SP1\n PW 0.15;\n SP 1;\n PU0,0;\n";
-const std::string kHpglP = " \x1b.(\x1b.J\x1b.K\x1b.M:\x1b.@;3:\x1b.N:\n IN;PU\n PW1\n VS18;\n SP1\n PW 0.15;\n SP 1;\n PU0,0;\n";
+const std::string kHpglP =
+    " \x1b.(\x1b.J\x1b.K\x1b.M:\x1b.@;3:\x1b.N:\n IN;PU\n PW1\n VS18;\n SP1\n PW 0.15;\n SP 1;\n PU0,0;\n";
 const std::string kHpglEnd = "\n \x1b%0A\n \x1b" "E\n";
 
 // Window 0-10 by 0-10 at aspect 2: 848 plotter units per x unit from 1590, 424 per y unit

@@ -167,7 +167,8 @@ TEST_F(RealClients, GhostscriptRendersThePostScriptFile) {
   const float text_end = draw_scene(s, 'Q');
   qx::close_plot_files(s);
   std::string complaint;
-  ASSERT_TRUE(run_client("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pbmraw -r50 -sOutputFile=ps.pbm plt01.ps",
+  ASSERT_TRUE(run_client("gs -q -dSAFER -dBATCH -dNOPAUSE -sPAPERSIZE=letter -sDEVICE=pbmraw -r50 "
+                         "-sOutputFile=ps.pbm plt01.ps",
                          complaint))
       << complaint;
   expect_plot_on_page(read_pbm(read_file("ps.pbm")), text_end, "ghostscript");
