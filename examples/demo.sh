@@ -1,13 +1,19 @@
 #!/bin/sh
-# The main job end to end, in a scratch directory: the design program loads the example
-# lens system and reports on it; the files it writes are listed at the end.
+# The main job end to end, in a scratch directory: the design program runs the macro demo.vcm,
+# which loads the example lens system (a quadrupole triplet for 3 MeV protons) and saves it
+# again; then EXIT 3 writes the final-run listing. The files written are shown at the end.
 set -eu
 build=${1:-build}
 top=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorne-demo.XXXXXX")
-cp "$top"/examples/*.vrn "$top"/examples/*.vcm "$work"/ 2>/dev/null || true
+cp "$top"/examples/*.vrn "$top"/examples/*.vcm "$work"/
 cd "$work"
 echo "== vorne (in $work)"
-"$top/$build/vorne/vorne" < "$top/examples/demo.vcm"
+printf '@demo\nEXIT 3\n' | "$top/$build/vorne/vorne"
+echo
 echo "== files written"
 ls -l "$work"
+echo "== triplet_saved.vrn"
+cat triplet_saved.vrn
+echo "== triplet_saved.lpt"
+cat triplet_saved.lpt

@@ -1,19 +1,18 @@
-// vorne: the lens-system design program. Start-up and the command loop live in the program's
-// own files; this only creates the state and hands over.
-#include <string>
+// vorne: the lens-system design program. main() creates the program's one state object and
+// hands it to the command loop.
+#include <memory>
 
+#include "loop.h"
 #include "options.h"
 #include "qx/units.h"
+#include "state.h"
 
 int main(int argc, char** argv) {
   int status = 0;
   if (vorne::handle_options(argc, argv, status)) return status;
   qx::TerminalOutput terminal;
-  qx::KeyboardInput keyboard(terminal);
-  terminal.put("\n         Program VORNE - Version 8.2\n\n\n");
-  std::string line;
-  while (keyboard.read_line(line) == qx::ReadStatus::ok) {
-    if (line.rfind("EXIT", 0) == 0 || line.rfind("exit", 0) == 0) break;
-  }
+  vorne::Vorne v(terminal, std::make_unique<qx::KeyboardInput>(terminal));
+  vorne::start_up(v);
+  vorne::command_loop(v);
   return 0;
 }
