@@ -73,8 +73,8 @@ class RayFinisher {
     Ray r{x, th + p_.th_off, y, ph + p_.ph_off, 0.0};
     if (p_.spread > kSpreadOn) {
       r.d = (1.0 - 2.0 * rng_.next()) * p_.spread;
-      const std::optional<std::int64_t> bin = qx::int_part(r.d * 50.0 / p_.spread + 51.5, 1, kHistogramBins);
-      if (bin) ++histogram_[static_cast<std::size_t>(*bin - 1)];
+      const double bin = r.d * 50.0 / p_.spread + 51.5;   // 1.5 to 101.5
+      if (bin >= 1.0 && bin < kHistogramBins + 1.0) ++histogram_[static_cast<std::size_t>(bin) - 1];
     }
     if (!sink_.put(p_.solenoid ? raysol(coef_, r) : raymap(coef_, r))) return false;
     ++taken_;

@@ -9,13 +9,12 @@ namespace {
 constexpr double kNoFocus = 1.0e10;        // focal position of a matrix that does not focus
 constexpr double kSmallFocusing = 1.0e-10;  // |C| below this counts as no focusing
 
-// First- and second-order part of output row i (1..4).
-double first_and_second(const CoefficientSet& c, int i, const double (&v)[4]) {
+// First- and second-order part of output row i (1..4); sq holds the ten products
+// in(a) in(b), a <= b, in the order of the map's columns 5-14.
+double first_and_second(const CoefficientSet& c, int i, const double (&v)[4], const double (&sq)[10]) {
   double out = 0.0;
   for (int j = 1; j <= 4; ++j) out += c.map(i, j) * v[j - 1];
-  int col = 5;
-  for (int a = 0; a < 4; ++a)
-    for (int b = a; b < 4; ++b) out += c.map(i, col++) * v[a] * v[b];
+  for (int k = 0; k < 10; ++k) out += c.map(i, 5 + k) * sq[k];
   return out;
 }
 
@@ -39,13 +38,17 @@ double higher_orders(const CoefficientSet& c, int row, double p, double q, doubl
 Ray raymap(const CoefficientSet& c, const Ray& in) {
   if (!c.loaded) return in;
   const double v[4] = {in.x, in.th, in.y, in.ph};
+  double sq[10];
+  int k = 0;
+  for (int a = 0; a < 4; ++a)
+    for (int b = a; b < 4; ++b) sq[k++] = v[a] * v[b];
   Ray out;
-  out.x = first_and_second(c, 1, v) + higher_orders(c, 1, in.x, in.th, in.y, in.ph) +
+  out.x = first_and_second(c, 1, v, sq) + higher_orders(c, 1, in.x, in.th, in.y, in.ph) +
           c.chromatic(1) * in.th * in.d + c.chromatic(3) * in.x * in.d;
-  out.th = first_and_second(c, 2, v);
-  out.y = first_and_second(c, 3, v) + higher_orders(c, 2, in.y, in.ph, in.x, in.th) +
+  out.th = first_and_second(c, 2, v, sq);
+  out.y = first_and_second(c, 3, v, sq) + higher_orders(c, 2, in.y, in.ph, in.x, in.th) +
           c.chromatic(2) * in.ph * in.d + c.chromatic(4) * in.y * in.d;
-  out.ph = first_and_second(c, 4, v);
+  out.ph = first_and_second(c, 4, v, sq);
   out.d = in.d;
   return out;
 }
