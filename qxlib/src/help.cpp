@@ -25,6 +25,7 @@ constexpr int kScratchUnit = 72;
 constexpr std::size_t kDateRecord = 29;    // the date command's line is read as A29
 constexpr std::size_t kClockStart = 11;    // characters 12-19 hold hh:mm:ss
 constexpr std::size_t kClockLength = 8;
+constexpr int kRefusedCommand = -1;         // status of a command line never handed to the shell
 
 const char* const kDateFile = "qxdate.tmp";
 const char* const kDateCommand = "LC_ALL=C date > qxdate.tmp";   // C locale: fixed field positions
@@ -162,6 +163,8 @@ void qxhelp(Input& in, Output& out, int mode, std::string_view file, std::string
 }
 
 int qxshel(std::string_view text) {
+  // The shell would see only the text before a NUL byte ("rm *\0.bak" would run "rm *").
+  if (text.find('\0') != std::string_view::npos) return kRefusedCommand;
   std::fflush(nullptr);   // what was printed so far comes before what the command prints
   const std::string command(text);
   return std::system(command.c_str());

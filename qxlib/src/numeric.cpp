@@ -1,3 +1,4 @@
+// Checked real-to-integer conversions and the library's pseudo-random sequence.
 #include "qx/numeric.h"
 
 namespace qx {
@@ -5,6 +6,9 @@ namespace qx {
 std::optional<std::int64_t> int_part(double x, std::int64_t lo, std::int64_t hi) {
   if (!std::isfinite(x)) return std::nullopt;
   const double t = std::trunc(x);
+  // double(INT64_MAX) rounds up to 2**63, which no int64 holds: check against 2**63 itself.
+  constexpr double kTwoTo63 = 9223372036854775808.0;
+  if (t >= kTwoTo63 || t < -kTwoTo63) return std::nullopt;
   if (t < static_cast<double>(lo) || t > static_cast<double>(hi)) return std::nullopt;
   return static_cast<std::int64_t>(t);
 }

@@ -7,10 +7,18 @@
 //   - A value exactly halfway between two results rounds away from zero.
 //   - -0.0 is written without a sign; a negative value that rounds to zero keeps its minus.
 //   - A three-digit exponent drops the letter E ("1.00000-300").
-//   - A field too narrow for its value is filled with asterisks.
+//   - A field too narrow for its value is filled with asterisks (in G's F form, the F
+//     columns; the blanks that stand for the exponent stay).
 // The carriage-control character given by a leading 1H (a blank or "+") is written as the
 // ordinary first character of the record. Records end with '\n'; a "$" suppresses the
-// line end of the record in progress when the format ends, so the next write continues it.
+// line end of the record in progress when the format ends, so the next write continues it
+// (a record ended by "/" or by format reversion after the "$" ends as usual).
+// Positions skipped by nX become blanks only when something is written after them.
+// A value of the wrong kind for its descriptor never stops a program: an integer given to
+// F, E, D or G is converted, a real given to I is truncated toward zero (asterisks when it
+// is not finite or out of range), and a number given to A or a text given to a numeric
+// descriptor is written as asterisks of the field width (plain A: 8 for a real, 4 for an
+// integer, the storage widths of the Fortran data).
 #pragma once
 
 #include <cstdint>
@@ -45,6 +53,12 @@ class FormatArg {
   FormatArg(int v) : kind_(Kind::integer), int_(v) {}                        // NOLINT
   FormatArg(long v) : kind_(Kind::integer), int_(v) {}                       // NOLINT
   FormatArg(long long v) : kind_(Kind::integer), int_(v) {}                  // NOLINT
+  FormatArg(unsigned v) : kind_(Kind::integer), int_(v) {}                   // NOLINT
+  FormatArg(unsigned long v) : FormatArg(static_cast<unsigned long long>(v)) {}   // NOLINT
+  FormatArg(unsigned long long v)                                            // NOLINT
+      : kind_(Kind::integer), int_(v > kMaxInteger ? kMaxInteger : static_cast<std::int64_t>(v)) {}
+  // A single character would otherwise pass as its code: give texts as text.
+  FormatArg(char) = delete;
   FormatArg(std::string_view v) : kind_(Kind::text), text_(v) {}             // NOLINT
   FormatArg(const char* v) : kind_(Kind::text), text_(v) {}                  // NOLINT
   FormatArg(const std::string& v) : kind_(Kind::text), text_(v) {}           // NOLINT
@@ -55,6 +69,7 @@ class FormatArg {
   std::string_view text() const { return text_; }
 
  private:
+  static constexpr unsigned long long kMaxInteger = 9223372036854775807ULL;   // largest int64
   Kind kind_;
   double real_ = 0.0;
   std::int64_t int_ = 0;
@@ -86,8 +101,13 @@ class Format {
 };
 
 // List-directed output of one WRITE(unit,*) statement, in the layout of the Fortran
-// runtime used as the reference (gfortran): a leading blank, texts as they stand, integers
-// and reals in the runtime's list-directed widths. Ends with '\n'.
+// runtime used as the reference: a leading blank; texts as they stand, adjacent texts run
+// together; a blank between any other two items; integers right-justified in 11 columns
+// (20 beyond the default integer range); reals with 17 significant digits in 25 columns,
+// F form followed by five blanks when the rounded value lies in [0.1, 1E17), else 1P E
+// form with a three-digit exponent. That runtime does not wrap these records, nor does
+// this. The fixed choices above hold here too (ties away from zero, no sign on -0.0).
+// Ends with '\n'; no values give an empty record.
 std::string render_list(std::span<const FormatArg> args);
 inline std::string render_list(std::initializer_list<FormatArg> args) {
   return render_list(std::span<const FormatArg>(args.begin(), args.size()));
