@@ -232,8 +232,10 @@ void CoefficientSet::refresh_map() {
 
 std::string cof_file_name(std::string_view name) {
   std::string s(qx::trim_right(name));
-  if (s.find('.') != std::string::npos) return s;
-  return s.substr(0, s.find(' ')) + ".cof";
+  const std::size_t slash = s.rfind('/');
+  const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+  if (s.find('.', base) != std::string::npos) return s;
+  return with_default_extension(s.substr(0, s.find(' ', base)), ".cof");
 }
 
 bool read_coefficients(qx::Input& in, CoefficientSet& set) { return read_body(in, set, nullptr); }

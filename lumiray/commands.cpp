@@ -46,9 +46,7 @@ const qx::Format kCutName{"(1H ,'?LUMIRAY - The line was cut at column 40; a fil
 
 // A macro file name: ".lcm" appended when the name holds no ".".
 std::string macro_file_name(std::string_view name) {
-  std::string s(qx::trim_right(name));
-  if (s.find('.') == std::string::npos) s += ".lcm";
-  return s;
+  return with_default_extension(name, ".lcm");
 }
 
 // Opens a macro file one level up; reports why when it cannot be.

@@ -28,6 +28,14 @@ std::string left_trimmed(std::string_view s) {
 
 std::string field(std::string_view text, std::size_t n) { return qx::pad(text, n); }
 
+std::string with_default_extension(std::string_view name, std::string_view extension) {
+  std::string s(qx::trim_right(name));
+  const std::size_t slash = s.rfind('/');
+  const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+  if (s.find('.', base) == std::string::npos) s += extension;
+  return s;
+}
+
 std::optional<std::string> read_answer(Dialogue d) {
   std::string line;
   if (d.in.read_line(line) != qx::ReadStatus::ok) return std::nullopt;

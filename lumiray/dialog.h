@@ -48,6 +48,10 @@ bool ask_number(Dialogue d, const std::function<void()>& prompt, double& value);
 // reported and asked again. Empty at the end of the input.
 std::optional<double> ask_fixed(Dialogue d, const std::function<void()>& prompt);
 
+// A name with its default extension (".cof", ".bin", ".lcm") appended when its file-name
+// part holds no "." (a "." in a directory name does not count), trailing blanks removed.
+std::string with_default_extension(std::string_view name, std::string_view extension);
+
 // Texts cut or blank padded to their field length.
 std::string field(std::string_view text, std::size_t n);
 

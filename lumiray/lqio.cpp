@@ -96,9 +96,7 @@ int open_writer(Lumiray& s, char mode, const std::string& name) {
 }  // namespace
 
 std::string ray_file_name(std::string_view name) {
-  std::string s(qx::trim_right(name));
-  if (s.find('.') == std::string::npos) s += ".bin";
-  return s;
+  return with_default_extension(name, ".bin");
 }
 
 int lqio_open(Lumiray& s, char mode, std::string name) {

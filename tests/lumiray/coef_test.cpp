@@ -153,6 +153,7 @@ TEST(CoefficientFile, NameRules) {
   EXPECT_EQ(lumiray::cof_file_name("sys.dat"), "sys.dat");
   EXPECT_EQ(lumiray::cof_file_name("sys   "), "sys.cof");
   EXPECT_EQ(lumiray::cof_file_name("my sys"), "my.cof");   // appended at the first blank
+  EXPECT_EQ(lumiray::cof_file_name("../run.3/sys"), "../run.3/sys.cof");   // a directory's "." does not count
 }
 
 // COFIN in a scratch directory with the given answers at its prompts.
@@ -246,6 +247,161 @@ TEST(CoefficientFileFortran, CofinReadsFilesTheRuntimeWrote) {
     EXPECT_EQ(hex_of(values_of(c)), expected) << style;
     EXPECT_EQ(c.aperture_shape, 'S') << style;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A set with awkward values everywhere: shortest and longest decimal expansions,
+// subnormal, huge, tiny.
+CoefficientSet awkward_set() {
+  CoefficientSet c;
+  c.title = lumiray::field(" A title with 'quotes', commas, / and \"more\"", 100);
+  const double specials[] = {0.1, -1.0 / 3.0, 5e-324, 1.7976931348623157e308, -7.5e-300, 2.2250738585072014e-308,
+                             123456789.123456789, -9.87654321e-12, 1.0, 0.30000000000000004};
+  std::size_t k = 0;
+  auto next = [&] {
+    const std::size_t n = std::size(specials);
+    const double v = specials[k % n] / static_cast<double>(1 + k / n);
+    ++k;
+    return v;
+  };
+  for (double& v : c.object) v = next();
+  for (double& v : c.aperture) v = next();
+  c.collimator_distance = next();
+  c.aperture_shape = 'S';
+  c.shadow_distance = next();
+  c.total_length = next();
+  for (double& v : c.first_order) v = next();
+  for (double& v : c.map_terms) v = next();
+  for (double& v : c.third_order) v = next();
+  for (double& v : c.fifth_order) v = next();
+  for (double& v : c.chromatic_terms) v = next();
+  c.object[1] = 0.0;
+  c.chromatic_terms[2] = 5e-324;
+  c.refresh_map();
+  return c;
+}
+
+TEST(Cofsav, WritesEveryDoubleBackBitForBit) {
+  qxtest::TempDir dir;
+  CoefficientSet c = awkward_set();
+  qx::StringInput in("");
+  qx::StringOutput out;
+  ASSERT_TRUE(lumiray::cofsav(lumiray::Dialogue{in, out, false}, (dir / "saved").string(), c));
+  EXPECT_TRUE(c.loaded);
+  ASSERT_TRUE(std::filesystem::exists(dir / "saved.cof"));   // ".cof" appended, lower case
+  const auto file = qx::FileInput::open(dir / "saved.cof", 3);
+  CoefficientSet back;
+  ASSERT_TRUE(lumiray::read_coefficients(*file, back));
+  EXPECT_EQ(hex_of(values_of(back)), hex_of(values_of(c)));
+  EXPECT_EQ(back.title, lumiray::field(c.title, 50) + std::string(50, ' '));
+  EXPECT_EQ(back.aperture_shape, 'S');
+  // The Fortran client reads the same bits.
+  const auto run = qxtest::run_program(qxtest::fortran_exe("cof_reader"), "", dir.path(), {"saved.cof"});
+  const auto lines = qxtest::split_lines(run.out);
+  ASSERT_EQ(lines.size(), 110u) << run.out << run.err;
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 2, lines.end() - 1), hex_of(values_of(c)));
+}
+
+TEST(Cofsav, ReplacesTheFileOnlyWhenItIsWritten) {
+  qxtest::TempDir dir;
+  qxtest::write_file(dir / "keep.cof", "old contents\n");
+  std::filesystem::create_directory(dir / "ro");
+  CoefficientSet c = awkward_set();
+  qx::StringInput in("");
+  qx::StringOutput out;
+  // A name in a directory that does not exist cannot be opened: nothing changes.
+  EXPECT_FALSE(lumiray::cofsav(lumiray::Dialogue{in, out, false}, (dir / "no/such/x.cof").string(), c));
+  EXPECT_NE(out.text().find("Unable to open "), std::string::npos);
+  EXPECT_EQ(qxtest::read_file(dir / "keep.cof"), "old contents\n");
+  // A blank name is asked for; a blank answer writes nothing.
+  qx::StringInput blank("\n");
+  qx::StringOutput said;
+  EXPECT_FALSE(lumiray::cofsav(lumiray::Dialogue{blank, said, false}, "", c));
+  EXPECT_EQ(said.text(), " Filename for output > ");
+}
+
+// The review dialogue: RETURN keeps each value, typed values replace it, and the file is
+// written again with the changes.
+TEST(Cofrev, ReviewKeepsDefaultsAndSavesTheChanges) {
+  qxtest::TempDir dir;
+  std::filesystem::copy_file(qxtest::test_data("doublet.cof"), dir / "sys.cof");
+  const std::string answers =
+      "y\n"                       // modify/review
+      "Renamed system\n"          // new title
+      "Y\n"                       // physical parameters
+      "\n3e-6\n\n\n"              // object: X/2 kept, X centre 3e-6
+      "\n\n\n\n"                  // aperture kept
+      "2.5\n"                     // object to aperture
+      "S\n"                       // square
+      "\n\n"                      // shadow plane, total length
+      "Y\n" + std::string(5, '\n') + "-24.5\n" + std::string(10, '\n') +   // first order: (2,2)
+      "y\n1e-3\n" + std::string(19, '\n') +                                // second: X/X2
+      "n\n"                                                                // third
+      "Y\n\n\n\n\n\n7\n\n\n\n\n\n\n"                                       // fifth: X/P5
+      "Y\nxyz\n-5e-4\n\n\n\n";                                              // chromatic: a bad answer, asked again
+  const auto here = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  qx::StringInput in(answers);
+  qx::StringOutput out;
+  CoefficientSet c;
+  std::string name = "sys";
+  const int status = lumiray::cofrev(lumiray::Dialogue{in, out, true}, name, 'F', c);
+  std::filesystem::current_path(here);
+  ASSERT_EQ(status, 0) << out.text();
+  EXPECT_EQ(c.title.substr(0, 15), "Renamed system ");
+  EXPECT_DOUBLE_EQ(c.object[0], 5e-6);
+  EXPECT_DOUBLE_EQ(c.object[1], 3e-6);
+  EXPECT_DOUBLE_EQ(c.collimator_distance, 2.5);
+  EXPECT_EQ(c.aperture_shape, 'S');
+  EXPECT_DOUBLE_EQ(c.first(2, 2), -24.5);
+  EXPECT_DOUBLE_EQ(c.map(2, 2), -24.5);   // the working map follows the matrix
+  EXPECT_DOUBLE_EQ(c.map(1, 5), 1e-3);
+  EXPECT_DOUBLE_EQ(c.fifth(1, 6), 7.0);
+  EXPECT_DOUBLE_EQ(c.chromatic(1), -5e-4);
+  EXPECT_DOUBLE_EQ(c.chromatic(2), -6.5e-4);   // kept
+  const std::string& t = out.text();
+  EXPECT_NE(t.find(" Title:\n  Example doublet"), std::string::npos);
+  EXPECT_NE(t.find(" X CENTRE =   0.00000E+00 > +3e-6\n"), std::string::npos);
+  EXPECT_NE(t.find("   Object to Aperture (m) =    2.0000     > +2.5\n"), std::string::npos);
+  EXPECT_NE(t.find(" Circular apertures selected.\n New? (Square/Circular) >  S\n Square apertures selected.\n"),
+            std::string::npos);
+  EXPECT_NE(t.find("    Th/Th =   -25.000     > +-24.5\n"), std::string::npos);
+  EXPECT_NE(t.find("    X/X2 =   1.50000E-03 > +1e-3\n"), std::string::npos);
+  EXPECT_NE(t.find("    X/P5   =   0.00000E+00 > +7\n"), std::string::npos);
+  EXPECT_NE(t.find("   X/Th%DE = -4.00000E-04 > +xyz\n ?LUMIRAY - Not a valid number"), std::string::npos);
+  EXPECT_NE(t.find(" Saving new coefficients in file sys.cof\n"), std::string::npos);
+
+  // The saved file holds the reviewed values.
+  const auto file = qx::FileInput::open(dir / "sys.cof", 3);
+  CoefficientSet back;
+  ASSERT_TRUE(lumiray::read_coefficients(*file, back));
+  EXPECT_EQ(hex_of(values_of(back)), hex_of(values_of(c)));
+}
+
+TEST(Cofrev, OptionNAndANoSkipTheReviewAndTheEndOfInputCancels) {
+  qxtest::TempDir dir;
+  std::filesystem::copy_file(qxtest::test_data("doublet.cof"), dir / "sys.cof");
+  const std::string original = qxtest::read_file(dir / "sys.cof");
+  const auto here = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  auto run = [&](char option, const std::string& answers, CoefficientSet& c) {
+    qx::StringInput in(answers);
+    qx::StringOutput out;
+    std::string name = "sys";
+    return lumiray::cofrev(lumiray::Dialogue{in, out, false}, name, option, c);
+  };
+  CoefficientSet c;
+  EXPECT_EQ(run('N', "", c), 0);
+  EXPECT_TRUE(c.loaded);
+  EXPECT_EQ(run(' ', "no\n", c), 0);
+  EXPECT_EQ(run(' ', "", c), 2);                        // input ended at the first question
+  EXPECT_EQ(run(' ', "Y\nNew\nY\n1\n", c), 2);          // ... or in the middle of the review
+  EXPECT_DOUBLE_EQ(c.object[0], 1.0);                   // the answers given stay
+  std::filesystem::current_path(here);
+  EXPECT_EQ(qxtest::read_file(dir / "sys.cof"), original);   // nothing saved
 }
 
 }  // namespace
