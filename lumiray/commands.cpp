@@ -77,10 +77,7 @@ std::string file_argument(Lumiray& s, const qx::CommandLine& line) {
 // ---------------------------------------------------------------------------------------
 void cmd_menu(Lumiray& s, const qx::CommandLine& line);
 
-void cmd_not_available(Lumiray& s, const qx::CommandLine& line) {
-  static const qx::Format kNote{"(1H ,'%LUMIRAY - ',A,' is not available in this version.')"};
-  s.out.write(kNote, qx::trim_right(line.word()));
-}
+void cmd_not_available(Lumiray& s, const qx::CommandLine& line);
 
 void cmd_smear(Lumiray& s, const qx::CommandLine&) {
   static const qx::Format kNote{"(1H ,'This command is not active.')"};
@@ -324,6 +321,13 @@ constexpr int index_of(std::string_view word) {
 }
 constexpr int kPrevIndex = index_of("PREV");
 constexpr int kDeleteIndex = index_of("DELETE");
+
+// The analysis commands that have no handler yet say so, by their full name.
+void cmd_not_available(Lumiray& s, const qx::CommandLine& line) {
+  static const qx::Format kNote{"(1H ,'%LUMIRAY - ',A,' is not available in this version.')"};
+  const int index = qx::match_command(line.word(), kWords);
+  s.out.write(kNote, index < 0 ? std::string(qx::trim_right(line.word())) : std::string(kWords[static_cast<std::size_t>(index)]));
+}
 
 void cmd_menu(Lumiray& s, const qx::CommandLine&) {
   static const qx::Format kHead{"(1H ,/,1H ,'LUMIRAY commands: ',/)"};
