@@ -104,13 +104,16 @@ TEST_F(Lumiray, StartUpWithRegistersDelaysAndLoginMacro) {
 
 TEST_F(Lumiray, DamagedRegisterFileIsReportedAndLeavesTheRegistersAlone) {
   qxtest::write_file(dir / "lqsort.reg", "1 2 3\nnot numbers\n");
-  const auto r = run("REG/L\nEXIT\n");
-  EXPECT_TRUE(has_line(r.out, " %LQREGLOAD - Error reading LQSORT.REG")) << r.out;
+  const auto r = run("ALOAD/I\nREG/L\nEXIT\n");
+  EXPECT_EQ(count_of(r.out, " %LQREGLOAD - Error reading LQSORT.REG"), 2u) << r.out;
+  EXPECT_EQ(count_of(r.out, "Registers loaded from disk."), 0u);
   EXPECT_NE(r.out.find(" A0 =  0.00000E+00     I0 =         0"), std::string::npos);
 }
 
 TEST_F(Lumiray, RegisterCommands) {
-  const auto r = run("REG/3 2.5\nREG/3 2.5\nILOAD/2 7.6\nALOAD/5 -1E-3\nINCR 4\nINCR/7 -2.5\nREG/X 1\nREG/L\nEXIT\n");
+  const auto r =
+      run("REG/3 2.5\nREG/3 2.5\nILOAD/2 7.6\nALOAD/5 -1E-3\nINCR 4\nINCR/7 -2.5\nREG/X 1\nILOAD/2 1E20\nREG/L\nEXIT\n");
+  EXPECT_NE(r.out.find(" ?LUMIRAY -   1.00000E+20 does not fit an integer register.\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(" A3 =   5.0000         I3 =         0"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(" A2 =  0.00000E+00     I2 =         8"), std::string::npos);
   EXPECT_NE(r.out.find(" A5 = -1.00000E-03     I5 =         0"), std::string::npos);
@@ -334,7 +337,7 @@ TEST_F(Lumiray, FakeCircularDropsTheCornersAndPointObjectsUseOnePoint) {
   point.count = "100";
   copy_doublet("pt.cof");
   copy_doublet("z.cof");
-  const auto r = run("FAKE/N sys\n" + circular.text() + "FAKE/N pt\n" + point.text() + "FAKE/N z\n\n\n0 0\n" +
+  const auto r = run("FAKE/N sys\n" + circular.text() + "FAKE/N pt.cof\n" + point.text() + "FAKE/N z\n\n\n0 0\n" +
                      "EXIT\n");
   // Circular: the counts grow by sqrt(4/pi); the points outside the circles are dropped.
   const double n = 100.0 * std::sqrt(4.0 / 3.141592654);
@@ -343,6 +346,9 @@ TEST_F(Lumiray, FakeCircularDropsTheCornersAndPointObjectsUseOnePoint) {
   EXPECT_NE(r.out.find(" " + std::to_string(expected + 2) + " rays in file."), std::string::npos) << expected << r.out;
   // Point object with 100 rays asked: all 100 go to the aperture, an 11 x 11 grid.
   EXPECT_NE(r.out.find("    123 rays in file."), std::string::npos) << r.out;
+  // FAKE/N pt.cof reads pt.cof and writes pt.bin, never over the coefficients.
+  EXPECT_NE(r.out.find(" Getting coefficients from pt.cof\n"), std::string::npos);
+  EXPECT_NE(r.out.find(" W: Rays file opened: pt.bin\n"), std::string::npos);
   // Two zero counts end the command before anything is written.
   EXPECT_NE(r.out.find("Number of rays in object, aperture (CR to abort) >  lumiray> "), std::string::npos);
 }
@@ -428,6 +434,7 @@ TEST_F(Lumiray, ContinuationAndAppendAddRunsToTheSameFile) {
   copy_doublet();
   FakeAnswers first;
   first.count = "16";   // 4 object and 4 aperture points: 3 per axis, 81 rays
+  first.spread = "0.1";
   first.again = "R";
   FakeAnswers second = first;
   second.again = "q";
@@ -439,6 +446,13 @@ TEST_F(Lumiray, ContinuationAndAppendAddRunsToTheSameFile) {
   // FAKE/A with the file no longer the current data set: appended after the rays there.
   EXPECT_NE(r.out.find("  Appending rays to file: sys.bin\n A: Rays file opened: sys.bin\n"), std::string::npos);
   EXPECT_NE(r.out.find("    249 rays in file."), std::string::npos);
+  // The distribution of the last command counts its two runs, not only the last one.
+  long total = 0;
+  const auto lines = lines_of(qxtest::read_file(dir / "dist.fit"));
+  ASSERT_EQ(lines.size(), 107u);
+  for (std::size_t k = 6; k < lines.size(); ++k) total += std::stol(lines[k].substr(5, 4));
+  EXPECT_EQ(total, 81);   // FAKE/A ran once
+
 }
 
 TEST_F(Lumiray, DivergenceModeSetsTheCountRegisters) {
@@ -554,6 +568,29 @@ TEST_F(Lumiray, ArgumentsCutAtColumn40AreNotTakenAsFileNames) {
       << r.out;
   EXPECT_NE(r.out.find("            Filename for rays file > "), std::string::npos);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Lumiray, GeneratorGoesOnAcrossCommandsAndHistogramCountsEveryRun) {
+  copy_doublet("a.cof");
+  copy_doublet("b.cof");
+  FakeAnswers random;
+  random.mode = "1";
+  random.count = "40";
+  random.spread = "0.3";
+  random.again = "R";
+  FakeAnswers last = random;
+  last.again = "Q";
+  const auto r = run("FAKE/N a\n" + random.text() + last.text() + "FAKE/N b\n" + last.text() + "EXIT\n");
+  // Within one second the sequence goes on: the second command's rays are new rays.
+  const std::string a = qxtest::read_file(dir / "a.bin"), b = qxtest::read_file(dir / "b.bin");
+  ASSERT_EQ(a.size(), 108u + 84u * 48u) << r.out;
+  ASSERT_EQ(b.size(), 108u + 42u * 48u);
+  EXPECT_NE(a.substr(108 + 2 * 48, 40 * 48), b.substr(108 + 2 * 48, 40 * 48));
+  EXPECT_NE(a.substr(108 + 2 * 48, 40 * 48), a.substr(108 + 44 * 48, 40 * 48));
 }
 
 }  // namespace
