@@ -309,7 +309,7 @@ constexpr std::array<Command, kCommandSlots> kCommands = {{
 
 constexpr std::array<std::string_view, kCommandSlots> command_words() {
   std::array<std::string_view, kCommandSlots> words{};
-  for (int i = 0; i < kCommandSlots; ++i) words[static_cast<std::size_t>(i)] = kCommands[static_cast<std::size_t>(i)].word;
+  for (std::size_t i = 0; i < words.size(); ++i) words[i] = kCommands[i].word;
   return words;
 }
 constexpr std::array<std::string_view, kCommandSlots> kWords = command_words();
@@ -325,8 +325,10 @@ constexpr int kDeleteIndex = index_of("DELETE");
 // The analysis commands that have no handler yet say so, by their full name.
 void cmd_not_available(Lumiray& s, const qx::CommandLine& line) {
   static const qx::Format kNote{"(1H ,'%LUMIRAY - ',A,' is not available in this version.')"};
-  const int index = qx::match_command(line.word(), kWords);
-  s.out.write(kNote, index < 0 ? std::string(qx::trim_right(line.word())) : std::string(kWords[static_cast<std::size_t>(index)]));
+  const std::string word = line.word();
+  const int index = qx::match_command(word, kWords);
+  const std::string_view name = index < 0 ? qx::trim_right(word) : kWords[static_cast<std::size_t>(index)];
+  s.out.write(kNote, std::string(name));
 }
 
 void cmd_menu(Lumiray& s, const qx::CommandLine&) {

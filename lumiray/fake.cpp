@@ -568,7 +568,8 @@ void fake_command(Lumiray& s, const qx::CommandLine& line) {
     FileSink sink(s, unit);
     Lcg48 rng(s.fake.lcg);
     const Ray axial = raymap(s.coef, Ray{});
-    const Ray paraxial = raymap(s.coef, Ray{0.0, answers->max_divergence / 1000.0, 0.0, answers->max_divergence / 1000.0, 0.0});
+    const double slope = answers->max_divergence / 1000.0;
+    const Ray paraxial = raymap(s.coef, Ray{0.0, slope, 0.0, slope, 0.0});
     long total = 0;
     if (sink.put(axial) && sink.put(paraxial))
       total = generate_rays(answers->p, s.coef, rng, s.fake.histogram, sink, s.out);

@@ -69,7 +69,8 @@ int open_reader(Lumiray& s, const std::string& name) {
 int open_writer(Lumiray& s, char mode, const std::string& name) {
   static const qx::Format kOpened{"(1H ,A,': Rays file opened: ',A)"};
   static const qx::Format kInUse{"(1H ,'?LQIO - ',A,' is the current data set; it is not written over.')"};
-  static const qx::Format kCoefficients{"(1H ,'?LQIO - ',A,' is the coefficient file just read; it is not written over.')"};
+  static const qx::Format kCoefficients{
+      "(1H ,'?LQIO - ',A,' is the coefficient file just read; it is not written over.')"};
   static const qx::Format kNotRays{"(1H ,'?LQIO - ',A,' is ',A,'; nothing appended.')"};
 
   // Writing over the rays being analysed, or over the coefficients just read, would lose them.

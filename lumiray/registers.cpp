@@ -77,7 +77,8 @@ void reg_command(Lumiray& s, const qx::CommandLine& line) {
       s.out.write(kLine, k, s.reg.a[static_cast<std::size_t>(k)], k, s.reg.i[static_cast<std::size_t>(k)]);
     return;
   }
-  if (const std::optional<int> k = chosen_register(s, line.option)) s.reg.a[static_cast<std::size_t>(*k)] += line.number;
+  const std::optional<int> k = chosen_register(s, line.option);
+  if (k) s.reg.a[static_cast<std::size_t>(*k)] += line.number;
 }
 
 void aload_command(Lumiray& s, const qx::CommandLine& line) {

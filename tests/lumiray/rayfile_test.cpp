@@ -209,7 +209,8 @@ TEST(Lqio, SetHoldsAtMost200000Rays) {
   lumiray::Lumiray s(out, std::make_unique<qx::StringInput>(""));
   ASSERT_EQ(lumiray::lqio_open(s, 'R', (dir / "big.bin").string()), 0);
   EXPECT_EQ(s.ntot, lumiray::kMaxRays);
-  EXPECT_NE(out.text().find(" 200001 rays in file.\n %LQIO - Only the first 200000 rays are used.\n"), std::string::npos)
+  EXPECT_NE(out.text().find(" 200001 rays in file.\n %LQIO - Only the first 200000 rays are used.\n"),
+            std::string::npos)
       << out.text();
   Ray r;
   EXPECT_TRUE(lumiray::lqio_read(s, 200000, r));

@@ -130,7 +130,8 @@ TEST(RayMap, EveryTermAloneMatchesItsMonomial) {
       const Ray out = lumiray::raymap(c, in);
       for (int k = 0; k < 4; ++k) {
         const double expected = k == term.output ? coefficient * term.value(in) : 0.0;
-        EXPECT_NEAR(output(out, k), expected, 1e-13 * std::max(1.0, std::fabs(expected))) << term.name << " output " << k;
+        EXPECT_NEAR(output(out, k), expected, 1e-13 * std::max(1.0, std::fabs(expected)))
+            << term.name << " output " << k;
       }
       EXPECT_EQ(out.d, in.d);
     }
