@@ -3,11 +3,15 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build test demo install fuzz bench clean
+.PHONY: all deps build test demo install fuzz bench clean
 
 all: build
 
-build:
+# Debian packages the build (stroke-font data) and the tests (plot-file renderers) need.
+deps:
+	@sh tools/install-deps.sh
+
+build: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
@@ -23,7 +27,7 @@ install: build
 bench: build
 	$(BUILD)/bench/qx_bench
 
-fuzz:
+fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQX_FUZZ=ON -DQX_BUILD_TESTS=OFF -DQX_BUILD_BENCH=OFF \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 	@cmake --build build-fuzz -j $(JOBS)

@@ -1,10 +1,276 @@
-// Placeholder until the graphics layer lands: no library command is recognised.
+// QXCMD, the library's own commands, and QXCLR.
 #include "qx/graphics.h"
+
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "qx/dest.h"
+#include "qx/format.h"
+#include "qx/numeric.h"
+#include "qx/text.h"
 
 namespace qx {
 
-bool qxcmd(Session&, Input&, Output&, bool, const CommandLine&) { return false; }
-void qxclr(Session&, Output&, char) {}
-void close_plot_files(Session&) {}
+namespace {
+
+constexpr std::array<std::string_view, 10> kLibraryCommands = {"CLEAR", "FONT", "TERM",  "MENU",  "DEFINE",
+                                                               "LINE",  "DEST", "CLOSE", "CFLAG", "MARKS"};
+constexpr double kScreenUnitsPerMm = 4.72;
+constexpr double kMilsPerMm = 100.0 / 2.54;
+constexpr double kPlotterUnitsPerMm = 1.0 / 0.025;
+constexpr double kPenEpsilon = 0.0001;
+constexpr int kMaxFont = 8;
+
+char upper_char(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+
+// The first library command the word abbreviates, or -1.
+int find_library_command(const std::string& line) {
+  if (line.empty() || line[0] == ' ') return -1;
+  std::size_t len = line.find(' ');
+  if (len == std::string::npos || len > 6) len = std::min<std::size_t>(line.size(), 6);
+  const std::string_view word(line.data(), len);
+  for (std::size_t i = 0; i < kLibraryCommands.size(); ++i) {
+    const std::string_view entry = kLibraryCommands[i];
+    if (entry.size() >= len && entry.substr(0, len) == word) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void cmd_font(Session& s, Output& out, const CommandLine& line) {
+  static const Format kFontSet{"(1H ,'Default font set to ',I2,'.',/)"};
+  static const Format kNoFont{"(1H ,'Fonts are 0 to 8: default font unchanged.',/)"};
+  const std::optional<std::int64_t> n = int_part(line.number + 0.5);
+  if (n && *n >= 0 && *n <= kMaxFont) {
+    s.gfx.plot.default_font = static_cast<int>(*n);
+    out.write(kFontSet, s.gfx.plot.default_font);
+  } else {
+    out.write(kNoFont);   // "set to" would claim a change that was not made
+  }
+}
+
+void cmd_term(Session& s, Input& in, Output& out, const CommandLine& line) {
+  TekState& t = s.gfx.tek;
+  int n = 0;
+  if (line.option == 'R') {
+    n = t.previous_type;
+  } else if (const auto k = int_part(line.number + 0.5, -1000000, 1000000)) {
+    n = static_cast<int>(*k);
+  }
+  const int before = t.type;
+  qxterm(s, in, out, n);
+  t.previous_type = before;
+}
+
+void cmd_menu(Output& out) {
+  static const Format kHead{"(/,1H ,'QXLIBRARY commands:',/)"};
+  static const Format kNames{"(8(A,'  '))"};
+  static const Format kEmpty{"(A)"};
+  out.write(kHead);
+  std::array<std::string, kLibraryCommands.size()> names;
+  std::array<FormatArg, kLibraryCommands.size()> args{FormatArg(""), "", "", "", "", "", "", "", "", ""};
+  for (std::size_t i = 0; i < kLibraryCommands.size(); ++i) {
+    names[i] = pad(kLibraryCommands[i], 6);
+    args[i] = FormatArg(names[i]);
+  }
+  out.put(kNames.render(args));
+  out.write(kEmpty, "");
+}
+
+// Asks a number pair until it is accepted; false at end of input (the command ends).
+bool ask_pair(Input& in, Output& out, bool echo, const Format& prompt, double& a, double& b) {
+  for (;;) {
+    out.write(prompt);
+    const Answer r = qxread(in, out, echo, a, b);
+    if (r == Answer::accepted) return true;
+    if (r == Answer::end) return false;
+  }
+}
+
+void cmd_define(Session& s, Input& in, Output& out, bool echo, const CommandLine& line) {
+  const char option = line.option == ' ' ? 'S' : upper_char(line.option);
+  const bool screen = option == 'S' || option == '*';
+  const bool ps = option == 'Q' || option == '*';
+  const bool hpgl = option == 'H' || option == 'P' || option == '*';
+  if (!screen && !ps && !hpgl) {
+    out.list("Unknown plot device for DEFINE (use S, Q, H, P or *).");
+    return;
+  }
+  const std::string typed = line.typed_arg.empty() ? std::string(trim_right(line.arg())) : line.typed_arg;
+  if (qxlen(line.arg()) > 0) {
+    if (line.cut) {
+      out.list("Plot file name too long; nothing changed.");
+      return;
+    }
+    const std::string name = std::string(trim_right(typed));
+    const std::string chosen = name == "*" ? std::string() : name;   // "*": the numbered names
+    if (ps) s.gfx.ps.user_name = chosen;
+    if (hpgl) s.gfx.hpgl.user_name = chosen;
+    return;
+  }
+  static const Format kScale{"(1H ,'Scale factor for next plot > ',$)"};
+  static const Format kOffsets{"(1H ,'X and Y plot offsets (mm) > ',$)"};
+  double scale = 1.0, unused = 0.0;
+  if (!ask_pair(in, out, echo, kScale, scale, unused)) return;
+  double dx = 0.0, dy = 0.0;
+  const bool have_offsets = ask_pair(in, out, echo, kOffsets, dx, dy);
+  if (!std::isfinite(scale) || !std::isfinite(dx) || !std::isfinite(dy)) return;
+  if (screen) {
+    s.gfx.tek.t.zoom = static_cast<float>(scale);
+    if (have_offsets) {
+      s.gfx.tek.t.xoff = static_cast<float>(dx * kScreenUnitsPerMm);
+      s.gfx.tek.t.yoff = static_cast<float>(dy * kScreenUnitsPerMm);
+    }
+  }
+  if (ps) {
+    s.gfx.ps.zoom = scale;
+    if (have_offsets) {
+      s.gfx.ps.xoff = dx * kMilsPerMm;
+      s.gfx.ps.yoff = dy * kMilsPerMm;
+    }
+  }
+  if (hpgl) {
+    s.gfx.hpgl.zoom = scale;
+    if (have_offsets) {
+      s.gfx.hpgl.xoff = dx * kPlotterUnitsPerMm;
+      s.gfx.hpgl.yoff = dy * kPlotterUnitsPerMm;
+    }
+  }
+}
+
+void cmd_line(Session& s, Output& out, const CommandLine& line) {
+  const double v = line.number;
+  if (!std::isfinite(v)) return;
+  if (v >= -kPenEpsilon) {
+    const auto p = int_part(v + 0.5, 0, 99);
+    if (!p) {
+      out.list("Pen number out of range (1 to 99).");
+      return;
+    }
+    if (*p >= 1) {
+      hpgl_pen(s, static_cast<int>(*p));
+      s.gfx.ps.colour = static_cast<double>(*p);
+      out.list("Pen set to", static_cast<int>(*p));
+    } else {
+      out.list("Current pen", hpgl_pen(s, 0));
+    }
+    return;
+  }
+  const auto code = int_part(v - 0.5, -99, -1);
+  if (!code) {
+    out.list("Line width out of range (up to 99).");
+    return;
+  }
+  s.gfx.ps.width = -v;
+  out.list("Line width set to", -v);
+  hpgl_pen(s, static_cast<int>(*code));
+}
+
+void cmd_cflag(Session& s, Output& out, const CommandLine& line) {
+  const char c = upper_char(line.option != ' ' ? line.option : line.line[7]);
+  if (c == 'E') {
+    s.gfx.auto_clear = true;
+    out.list("Auto clear before a plot enabled.");
+  } else if (c == 'D') {
+    s.gfx.auto_clear = false;
+    out.list("Auto clear before a plot disabled.");
+  } else {
+    out.list("No action on clear flag taken (use E or D).");
+  }
+}
+
+void cmd_marks(Session& s, Output& out, const CommandLine& line) {
+  const char c = upper_char(line.option != ' ' ? line.option : line.line[7]);
+  if (c == 'E') {
+    s.gfx.marks = true;
+    out.list("Plot markers enabled.");
+  } else if (c == 'D') {
+    s.gfx.marks = false;
+    out.list("Plot markers disabled.");
+  } else {
+    out.list("No action on plot markers taken (use E or D).");
+  }
+}
+
+}  // namespace
+
+bool qxcmd(Session& s, Input& in, Output& out, bool echo, const CommandLine& line) {
+  const int k = find_library_command(line.line);
+  if (k < 0) return false;
+  switch (k) {
+    case 0:
+      qxclr(s, out, line.option == ' ' ? 'A' : line.option);
+      break;
+    case 1:
+      cmd_font(s, out, line);
+      break;
+    case 2:
+      cmd_term(s, in, out, line);
+      break;
+    case 3:
+      cmd_menu(out);
+      break;
+    case 4:
+      cmd_define(s, in, out, echo, line);
+      break;
+    case 5:
+      cmd_line(s, out, line);
+      break;
+    case 6:
+      dest_command(s, in, out, echo, line, s.gfx.terminal);
+      break;
+    case 7:
+      close_plot_files(s);
+      break;
+    case 8:
+      cmd_cflag(s, out, line);
+      break;
+    case 9:
+      cmd_marks(s, out, line);
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+void qxclr(Session& s, Output& out, char mode) {
+  static const Format kRecord{"(A)"};
+  char letter = upper_char(mode);
+  if (letter == ' ') letter = s.gfx.clear_letter;
+  switch (letter) {
+    case 'A':
+      out.write(kRecord, "\f");
+      break;
+    case 'V':
+      out.write(kRecord, "\x1b[2J");
+      break;
+    case 'H':
+      out.write(kRecord, "\x1b[2J");
+      out.write(kRecord, "\x1b[1;1H");
+      break;
+    case 'F':
+      out.write(kRecord, "\x1b" "1\x1b\f\x1b" "2");
+      break;
+    case 'G':
+      graphics_erase(s);
+      break;
+    case 'C':
+      s.gfx.clear_letter = ' ';
+      return;
+    default:
+      return;   // nothing remembered, or a letter with no clear of its own
+  }
+  s.gfx.clear_letter = letter;
+}
+
+void close_plot_files(Session& s) {
+  ps_close(s);
+  hpgl_close(s);
+  if (s.gfx.tek.mode != 0) qxmode(s, 0);
+  tek_byte(s, -1);
+}
 
 }  // namespace qx

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "qx/command.h"
+#include "qx/plot.h"
 #include "qx/units.h"
 
 namespace qx {
@@ -26,6 +27,7 @@ struct Session {
   Output& out;                 // library output unit (6)
   bool parser_trace = false;   // flipped by lines beginning with "#"
   GraphicsDestination dest;    // unit 49
+  Graphics gfx;                // terminal, plot files, plot in progress
 };
 
 // QXDEST: makes the named file or device the graphics output destination. A blank name

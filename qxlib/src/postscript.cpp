@@ -1,0 +1,278 @@
+#include "qx/postscript.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string>
+
+#include "qx/format.h"
+#include "qx/listread.h"
+#include "qx/session.h"
+#include "qx/text.h"
+#include "qx/units.h"
+
+namespace qx {
+
+PostScriptWriter::PostScriptWriter() = default;
+PostScriptWriter::~PostScriptWriter() = default;
+PostScriptWriter::PostScriptWriter(PostScriptWriter&&) noexcept = default;
+PostScriptWriter& PostScriptWriter::operator=(PostScriptWriter&&) noexcept = default;
+
+namespace {
+
+constexpr int kFileUnit = 73;
+constexpr int kItemsPerLine = 5;
+constexpr double kPageX = 11000, kPageY = 8500;     // landscape letter, milli-inches
+constexpr double kFrameRight = 10250;
+constexpr double kMarginUnit = 1250;
+constexpr double kDefaultAspect = 1.4142135;
+constexpr double kMaxX = 11500, kMaxY = 9999;       // what the I5 and I4 fields hold
+constexpr double kCmPerMil = 2.54 / 1000.0;
+
+constexpr std::array<const char*, 18> kPrologue = {
+    "%!",
+    "%%",
+    "%% Nimbo Postscript V1.1 (4/7/87)",
+    "%%",
+    "%% Scaling definitions for 8.5 by 11 inch paper at .001 inch",
+    "%% resolution",
+    "0.072 0.072 scale",
+    "8500 0 translate 90 rotate",
+    "%% Macro definitions",
+    "/il { moveto } def",
+    "/vl { lineto currentpoint stroke moveto } def",
+    "/pt { moveto currentpoint currentpoint 1 0 360 arc",
+    "stroke moveto } def",
+    "/SLW { setlinewidth } def",
+    "%% Default graphics rendition settings",
+    "1 setlinejoin 1 setlinecap 1 SLW",
+    "%% Beginning of first page",
+    "newpath 0 0 moveto",
+};
+
+const Format kLine{"(A)"};
+
+// Pen colours by pen number (pen 1 black); the colour line's three values.
+struct Rgb {
+  double r, g, b;
+};
+Rgb pen_rgb(double pen) {
+  static constexpr std::array<Rgb, 8> kPens = {{{0, 0, 0},
+                                                 {0.8, 0, 0},
+                                                 {0, 0.6, 0},
+                                                 {0, 0, 0.8},
+                                                 {0, 0.6, 0.6},
+                                                 {0.7, 0, 0.7},
+                                                 {0.9, 0.5, 0},
+                                                 {0.5, 0.5, 0.5}}};
+  const long k = std::isfinite(pen) ? std::lround(pen) : 1;
+  return kPens[static_cast<std::size_t>(((k - 1) % 8 + 8) % 8)];
+}
+
+void write_line(PostScriptWriter& w) {
+  if (w.items == 0) return;
+  w.file->write(kLine, w.line);
+  w.line.clear();
+  w.items = 0;
+}
+
+void queue(PostScriptWriter& w, const std::string& rendered) {
+  // A rendered item ends with its record's line end; items share one line.
+  w.line.append(rendered, 0, rendered.size() - (rendered.empty() || rendered.back() != '\n' ? 0 : 1));
+  if (++w.items == kItemsPerLine) write_line(w);
+}
+
+void queue_width(PostScriptWriter& w) {
+  static const Format kSlw{"(I3,' SLW ')"};
+  const double v = 5.0 * w.zoom * w.width + 0.5;
+  const int k = std::isfinite(v) ? static_cast<int>(std::clamp(v, 1.0, 99.0)) : 1;
+  queue(w, kSlw.render({k}));
+  w.last_width = w.width;
+}
+
+void end_page(PostScriptWriter& w) {
+  write_line(w);
+  w.file->write(kLine, " showpage ");
+  w.file->write(kLine, "\x04");
+}
+
+void widen_extents(PostScriptWriter& w, double x, double y) {
+  w.ext_x0 = std::min(w.ext_x0, x);
+  w.ext_x1 = std::max(w.ext_x1, x);
+  w.ext_y0 = std::min(w.ext_y0, y);
+  w.ext_y1 = std::max(w.ext_y1, y);
+}
+
+void reset_extents(PostScriptWriter& w) {
+  w.ext_x0 = kPageX;
+  w.ext_x1 = 0;
+  w.ext_y0 = kPageY;
+  w.ext_y1 = 0;
+}
+
+double centre_x(const PostScriptWriter& w) { return ((kPageX / 2 - (w.ext_x0 + w.ext_x1) / 2) + w.xoff) * kCmPerMil; }
+double centre_y(const PostScriptWriter& w) { return ((kPageY / 2 - (w.ext_y0 + w.ext_y1) / 2) + w.yoff) * kCmPerMil; }
+
+void report_ranges(Session& s) {
+  const PostScriptWriter& w = s.gfx.ps;
+  static const Format kXRange{"(' X range (cm): ',2F7.1)"};
+  static const Format kYRange{"(' Y range (cm): ',2F7.1)"};
+  s.out.write(kXRange, w.ext_x0 * kCmPerMil, w.ext_x1 * kCmPerMil);
+  s.out.write(kYRange, w.ext_y0 * kCmPerMil, w.ext_y1 * kCmPerMil);
+}
+
+// Opens the next file (step 1 of a plot start): run number, name, prologue, line width.
+bool open_file(Session& s) {
+  PostScriptWriter& w = s.gfx.ps;
+  w.run = next_ps_run(w);
+  std::string name;
+  if (qxlen(w.user_name) > 0) {
+    name = std::string(trim_right(w.user_name));
+    w.user_name.clear();   // a chosen name serves one file; run numbers resume after it
+  } else {
+    name = std::string("plt") + static_cast<char>('0' + w.run / 10) + static_cast<char>('0' + w.run % 10) + ".ps";
+  }
+  w.file = FileOutput::open(name, FileOutput::Mode::replace, kFileUnit);
+  if (!w.file) {
+    static const Format kCannot{"(1H ,'Unable to open PostScript plot file ',A)"};
+    s.out.write(kCannot, name);
+    return false;
+  }
+  w.name = name;
+  for (const char* line : kPrologue) w.file->write(kLine, line);
+  w.line.clear();
+  w.items = 0;
+  w.drawing = false;
+  w.last_colour = 1.0;   // the page starts black, pen 1
+  queue_width(w);
+  reset_extents(w);
+  return true;
+}
+
+}  // namespace
+
+int next_ps_run(const PostScriptWriter& w) {
+  int run = 1;
+  if (auto in = FileInput::open(kPsRunFile, 74)) {
+    int old = 0;
+    const ListItem items[] = {ListItem(old)};
+    if (read_list(*in, items) == ReadStatus::ok) run = old + 1;
+  } else if (w.run > 0) {
+    run = w.run + 1;   // the file went away or cannot be read: go on from the last number
+  }
+  if (run > kPsMaxRun || run < 1) run = 1;
+  if (auto out = FileOutput::open(kPsRunFile, FileOutput::Mode::atomic, 74)) {
+    out->list(run);
+    out->commit();
+  }
+  return run;
+}
+
+bool ps_begin(Session& s, double a, double m, double x0, double x1, double y0, double y1) {
+  PostScriptWriter& w = s.gfx.ps;
+  if (!w.file) {
+    if (!open_file(s)) return false;
+  } else {
+    write_line(w);
+    report_ranges(s);
+    static const Format kPage{"(1H ,'Regular page X: 0-27.9  Y: 0-21.6')"};
+    static const Format kCentre{"(' Center offsets: ',2F7.1)"};
+    s.out.write(kPage);
+    s.out.write(kCentre, centre_x(w), centre_y(w));
+    reset_extents(w);
+    if (s.gfx.auto_clear) {
+      end_page(w);
+      w.file->commit();
+      w.file.reset();
+      if (!open_file(s)) return false;
+      static const Format kNew{"(1H ,'New plot file ',A,' opened.')"};
+      s.out.write(kNew, w.name);
+    }
+  }
+  if (!(a > 1.0e-5) || !std::isfinite(a)) a = kDefaultAspect;
+  if (!std::isfinite(m)) m = 0.0;
+  const double fx0 = (3.0 * m + 1.0) * kMarginUnit / 4.0;
+  const double fy0 = m * kMarginUnit;
+  double fx1, fy1;
+  if (a >= kDefaultAspect) {
+    fx1 = kFrameRight;
+    fy1 = fy0 + (kFrameRight - fx0) / a;
+  } else {
+    const double height = (kFrameRight - fx0) / kDefaultAspect;
+    fy1 = fy0 + height;
+    fx1 = fx0 + height * a;
+  }
+  double sx = 0.0, sy = 0.0;
+  if (x1 - x0 == 0.0 || y1 - y0 == 0.0 || !std::isfinite(x1 - x0) || !std::isfinite(y1 - y0)) {
+    s.out.list(" X or Y range is zero!");
+  } else {
+    sx = (fx1 - fx0) / (x1 - x0);
+    sy = (fy1 - fy0) / (y1 - y0);
+  }
+  w.sx = sx * w.zoom;
+  w.sy = sy * w.zoom;
+  w.xorg = (fx0 - x0 * sx) * w.zoom + w.xoff;
+  w.yorg = (fy0 - y0 * sy) * w.zoom + w.yoff;
+  static const Format kWritten{"(1H ,'Plot written to: ',A)"};
+  s.out.write(kWritten, w.name);
+  return true;
+}
+
+void ps_point(Session& s, double x, double y, int action) {
+  PostScriptWriter& w = s.gfx.ps;
+  if (!w.file) return;
+  double X = x * w.sx + w.xorg;
+  double Y = y * w.sy + w.yorg;
+  if (!std::isfinite(X)) X = 1.0;
+  if (!std::isfinite(Y)) Y = 1.0;
+  if (action == 3) {
+    w.drawing = false;
+    w.move_x = X;
+    w.move_y = Y;
+  } else if (action == 2) {
+    // A line drawn from a move starts there: its start belongs to the drawn extents too.
+    if (!w.drawing) widen_extents(w, w.move_x, w.move_y);
+    w.drawing = true;
+  }
+  if (w.drawing) widen_extents(w, X, Y);
+  const int ix = static_cast<int>(std::floor(std::clamp(X, 1.0, kMaxX) + 0.5));
+  const int iy = static_cast<int>(std::floor(std::clamp(Y, 1.0, kMaxY) + 0.5));
+  if (std::fabs(w.width - w.last_width) > 0.01) queue_width(w);
+  if (std::fabs(w.colour - w.last_colour) > 0.01) {
+    static const Format kChanging{"(1H ,'Changing pen colour: new ',1P,G12.5,' old ',1P,G12.5)"};
+    static const Format kColour{"(F4.2,' ',F4.2,' ',F4.2,' setrgbcolor')"};
+    s.out.write(kChanging, w.colour, w.last_colour);
+    write_line(w);
+    const Rgb c = pen_rgb(w.colour);
+    w.file->write(kColour, c.r, c.g, c.b);
+    w.last_colour = w.colour;
+  }
+  static const Format kMove{"(I5,1X,I4,' il ')"};
+  static const Format kDraw{"(I5,1X,I4,' vl ')"};
+  queue(w, (action == 3 ? kMove : kDraw).render({ix, iy}));
+}
+
+void ps_flush(Session& s) {
+  if (s.gfx.ps.file) write_line(s.gfx.ps);
+}
+
+void ps_close(Session& s) {
+  PostScriptWriter& w = s.gfx.ps;
+  if (!w.file) return;
+  end_page(w);
+  const bool ok = w.file->commit();
+  w.file.reset();
+  static const Format kClosed{"(1H ,'Plot output file ',A,' closed.')"};
+  s.out.write(kClosed, qxlen(w.name) > 0 ? std::string(trim_right(w.name)) : std::string("????"));
+  if (!ok) {
+    static const Format kWriteError{"(1H ,'Error writing PostScript plot file ',A)"};
+    s.out.write(kWriteError, w.name);
+  }
+  report_ranges(s);
+  static const Format kPage{"(1H ,'Regular page X: 0-27.9  Y: 0-21.6 cm')"};
+  static const Format kCentre{"(1H ,'Center offsets: ',F7.1,',',F7.1)"};
+  s.out.write(kPage);
+  s.out.write(kCentre, centre_x(w), centre_y(w));
+}
+
+}  // namespace qx
