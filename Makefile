@@ -25,7 +25,7 @@ install: build
 	cmake --install $(BUILD)
 
 bench: build
-	$(BUILD)/bench/qx_bench
+	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQX_FUZZ=ON -DQX_BUILD_TESTS=OFF -DQX_BUILD_BENCH=OFF \
