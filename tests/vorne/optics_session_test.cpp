@@ -24,7 +24,9 @@ std::string run(const std::string& script, const TempDir& dir) {
   return start == std::string::npos ? out : out.substr(start);
 }
 
-std::string title_line(const std::string& title) { return " Title: " + title + std::string(50 - title.size(), ' ') + "\n"; }
+std::string title_line(const std::string& title) {
+  return " Title: " + title + std::string(50 - title.size(), ' ') + "\n";
+}
 
 // The example triplet computed lens by lens: centres, integrated matrices, object distances
 // from the image of the lens before, cardinal elements, and the system matrix.

@@ -24,7 +24,8 @@ TEST(WalkListing, GeometricListingOfLensAndSystemEnd) {
   const double amp = 0.005 * r.s.p(4, 3) / 1.256637062E-06 / 2;
   r.take();
   vorne::geometric_listing(r.v, 4, r.v.walk.element_matrix[4]);
-  EXPECT_EQ(r.take(), lens_geom(4, integrated_quad(k, 0.07), 0.07, 5.035, 5.035, std::sqrt(k), amp, std::sqrt(k) * 0.07));
+  EXPECT_EQ(r.take(),
+            lens_geom(4, integrated_quad(k, 0.07), 0.07, 5.035, 5.035, std::sqrt(k), amp, std::sqrt(k) * 0.07));
 
   // The System End: the system matrix, object distance to the first lens, image distance of
   // the last lens (focused: 0.185 m to the end), then the particle.
@@ -79,7 +80,8 @@ TEST(WalkListing, TracesAtEachLevel) {
   const std::string beam_out = " \n  Beam data  " + edit_g(10.0 + 1.6 * 200, 13, 5) + " UM  " + edit_g(0.2, 13, 5) +
                                " MR  " + edit_g(160.0, 13, 5) + " UM  " + edit_g(0.1, 13, 5) + " MR  \n";
   std::string quad_row = " \n    4 Quadrupole 4.00";
-  for (const double x : {0.1, 0.0, 0.005, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0}) quad_row += " " + edit_g(x, 11, 4, 1);
+  for (const double x : {0.1, 0.0, 0.005, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0})
+    quad_row += " " + edit_g(x, 11, 4, 1);
   quad_row += "\n";
   const std::string rows = " \n    3 Drift      3.00 " + edit_g(1.0, 11, 4, 1) + "\n" + quad_row +
                            " \n    5 Drift      3.00 " + edit_g(0.5, 11, 4, 1) + "\n";
