@@ -14,7 +14,7 @@ namespace vorne {
 namespace {
 
 constexpr double kMicrometres = 1.0E6;
-constexpr double kAstigmatismLimit = 10.0;   // micrometres
+constexpr double kAstigmatismLimit = 10.0;  // micrometres
 constexpr double kToMicronPerMilliradian = 0.001;
 constexpr double kPartialLimit = static_cast<double>(1.0E-4f);
 constexpr double kFifth = static_cast<double>(0.2f);
@@ -38,10 +38,10 @@ std::vector<int> fishk_quadrupoles(const LensSystem& s) {
 }
 
 struct ThinQuad {
-  double z = 0.0;        // centre
+  double z = 0.0;  // centre
   double len = 0.0;
   double field = 0.0;
-  double px = 0.0;       // powers 1/fx, 1/fy
+  double px = 0.0;  // powers 1/fx, 1/fy
   double py = 0.0;
   QuadFactors c;
 };
@@ -89,9 +89,9 @@ void heights(const std::vector<ThinQuad>& q, std::vector<double>& hx, std::vecto
 }
 
 double antisymmetry(const std::vector<ThinQuad>& q) {
-  const double d = 100.0 * std::fabs(sq(q[1].field) - sq(q[2].field)) + 100.0 * std::fabs(sq(q[0].field) - sq(q[3].field)) +
-                   std::fabs((q[1].z - q[0].z) - q[3].z + q[2].z) + std::fabs(q[0].len - q[3].len) +
-                   std::fabs(q[1].len - q[2].len);
+  const double d = 100.0 * std::fabs(sq(q[1].field) - sq(q[2].field)) +
+                   100.0 * std::fabs(sq(q[0].field) - sq(q[3].field)) + std::fabs((q[1].z - q[0].z) - q[3].z + q[2].z) +
+                   std::fabs(q[0].len - q[3].len) + std::fabs(q[1].len - q[2].len);
   return (1.0 - d) * 100.0;
 }
 
@@ -137,8 +137,7 @@ FishkResult fishk_coefficients(Vorne& v) {
 }
 
 FishkResult fishk(Vorne& v, qx::Output& out) {
-  static const qx::Format kUnsuited{
-      "(1H ,'%FISHK- The system is unsuited for FISHK/CRAMER',' Number of quads = ',I2)"};
+  static const qx::Format kUnsuited{"(1H ,'%FISHK- The system is unsuited for FISHK/CRAMER',' Number of quads = ',I2)"};
   static const qx::Format kApproximate{"(1H ,/,1H ,'%FISHK- Approximate focal lengths F = 1/(L*B^2) used.')"};
   static const qx::Format kBeware{"(1H ,/,1H ,'%FISHK- **Beware** ',1P,G8.2,'um of residual astigmatism')"};
   static const qx::Format kSymmetry{"(1H ,/,1H ,'The system is ',F6.2,'% an antisymmetric quadruplet.')"};
@@ -263,7 +262,8 @@ CramerSolution cramer_solution(Vorne& v, const CramerTargets& t) {
   for (int k = 0; k < kCorrectingOctupoles; ++k) {
     sol.rows[static_cast<std::size_t>(k)] = rows[static_cast<std::size_t>(k)];
     const int row = rows[static_cast<std::size_t>(k)];
-    col[static_cast<std::size_t>(k)] = s.type_at(row).supra == 1 ? superimposed_column(v, row) : separate_column(v, row);
+    col[static_cast<std::size_t>(k)] =
+        s.type_at(row).supra == 1 ? superimposed_column(v, row) : separate_column(v, row);
   }
   const double a1 = col[0].a, a2 = col[1].a, a3 = col[2].a;
   const double b1 = col[0].b, b2 = col[1].b, b3 = col[2].b;

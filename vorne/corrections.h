@@ -28,14 +28,14 @@ struct SphericalCoefficients {
 inline constexpr int kMaxFishkQuadrupoles = 4;
 
 struct FishkResult {
-  bool suited = false;         // false: no quadrupole, or more than four
-  int quads = 0;               // quadrupoles counted (superimposed ones left out)
-  SphericalCoefficients c;     // the quadrupoles' thin-lens sums
-  Magnification m;             // MAG of the whole system
-  FocalLengths f;              // FOCAL of the whole system
-  bool approximate = false;    // idiag -6: focal lengths 1/(L k^2)
-  double astigmatism = 0.0;    // last quadrupole's x - y image position, micrometres
-  double symmetry = 0.0;       // four quadrupoles: (1 - D) x 100, percent antisymmetric
+  bool suited = false;       // false: no quadrupole, or more than four
+  int quads = 0;             // quadrupoles counted (superimposed ones left out)
+  SphericalCoefficients c;   // the quadrupoles' thin-lens sums
+  Magnification m;           // MAG of the whole system
+  FocalLengths f;            // FOCAL of the whole system
+  bool approximate = false;  // idiag -6: focal lengths 1/(L k^2)
+  double astigmatism = 0.0;  // last quadrupole's x - y image position, micrometres
+  double symmetry = 0.0;     // four quadrupoles: (1 - D) x 100, percent antisymmetric
 };
 
 // The thin-lens sums alone, printing nothing.
@@ -57,12 +57,12 @@ inline constexpr int kCorrectingOctupoles = 3;
 
 struct CramerSolution {
   enum class Status { solved, too_few, singular } status = Status::too_few;
-  int octupoles = 0;                       // magnetic octupoles in the system
-  std::array<int, 3> rows{};               // the three used
-  std::array<double, 3> strength{};        // K (1/m^3)
-  std::array<double, 3> field{};           // pole-tip field (T)
-  std::array<double, 3> residual{};        // Zx, Zy, Zb
-  double determinant = 0.0;                // as CRAMER prints it
+  int octupoles = 0;                 // magnetic octupoles in the system
+  std::array<int, 3> rows{};         // the three used
+  std::array<double, 3> strength{};  // K (1/m^3)
+  std::array<double, 3> field{};     // pole-tip field (T)
+  std::array<double, 3> residual{};  // Zx, Zy, Zb
+  double determinant = 0.0;          // as CRAMER prints it
 };
 
 // Solves for the octupole strengths that cancel x/theta^3, the averaged mixed term

@@ -13,7 +13,7 @@ namespace vorne {
 namespace {
 
 constexpr double kMinRadius = 1.0E-10;
-constexpr double kSupraCode = 20.0;   // codes from here on are superimposed lenses
+constexpr double kSupraCode = 20.0;  // codes from here on are superimposed lenses
 constexpr double kElectronVoltsPerMeV = 1.0E6;
 // Fractions the sextupole table holds in single precision.
 constexpr double kThird = static_cast<double>(1.0f / 3.0f);
@@ -101,7 +101,7 @@ void set_sextupole_entries(double k, double len, Mat14& t) {
 double sextupole_strength(const LensSystem& s, int row) {
   const double field = s.p(row, 3);
   const double radius = s.p(row, 4);
-  const double w = std::fabs(s.p(1, 4) * s.p(1, 2));   // MeV
+  const double w = std::fabs(s.p(1, 4) * s.p(1, 2));  // MeV
   if (field == 0.0 || !(radius > 0.0) || !(w > 0.0)) return 0.0;
   double k2 = 0.0;
   if (s.type_at(row).polarity > 0) {

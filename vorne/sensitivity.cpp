@@ -1,6 +1,7 @@
 // PARASI, and the report parts of ROTN and DISP.
 #include "sensitivity.h"
 
+#include <cctype>
 #include <cmath>
 #include <vector>
 
@@ -22,7 +23,7 @@ constexpr double kUnitField = 1.0;
 constexpr double kNoField = 1.0E-10;
 constexpr int kSextupoleOrder = 2;
 constexpr int kOctupoleOrder = 3;
-constexpr double kOctupoleFactor = 20.0;   // octupole fields are tried twenty times larger
+constexpr double kOctupoleFactor = 20.0;  // octupole fields are tried twenty times larger
 
 // The quadrupoles the reports perturb: rows 3 to izend of type 4 that are not superimposed.
 std::vector<int> report_quadrupoles(const LensSystem& s) {
@@ -134,8 +135,7 @@ void parasitic_order(Vorne& v, const Saved& saved, int order, double percent) {
 }  // namespace
 
 void parasitic_report(Vorne& v, char kind, double percent) {
-  static const qx::Format kFull{
-      "(1H ,'?PARASI- No room for a parasitic lens: the table holds ',I2,' rows.')"};
+  static const qx::Format kFull{"(1H ,'?PARASI- No room for a parasitic lens: the table holds ',I2,' rows.')"};
   if (!v.sys.loaded()) return;
   system_walk(v, 3, false);
   if (v.sys.izend >= kRows) {
@@ -239,10 +239,40 @@ void displacement_aberration_report(Vorne& v, double offset) {
 
 // ---- Command handlers ------------------------------------------------------------------------------
 
-void cmd_parasi(Vorne& v, const qx::CommandLine& line) { parasitic_report(v, line.arg_letter(), line.number); }
+namespace {
 
-void rotation_report(Vorne& v, const qx::CommandLine& line) { rotational_report(v, line.arg_letter(), line.number); }
+// The report's letter and number from a command line: the letter is the option letter, or a
+// letter written as the argument ("ROTN/D 2", "ROTN D 2"); the number is the line's number, or
+// the one written after that letter. False (after the reader's message) for a bad number.
+bool letter_and_number(Vorne& v, const qx::CommandLine& line, char& letter, double& number) {
+  const char arg = line.arg_letter();
+  const bool letter_argument = std::isalpha(static_cast<unsigned char>(arg)) != 0;
+  letter = line.option != ' ' ? line.option : (letter_argument ? arg : ' ');
+  number = line.number;
+  if (!letter_argument || line.typed_arg.size() < 2) return true;
+  double unused = 0.0;
+  number = 0.0;
+  return qx::qxrdst(line.typed_arg.substr(1), v.term, false, number, unused) != qx::Answer::rejected;
+}
 
-void displacement_report(Vorne& v, const qx::CommandLine& line) { displacement_aberration_report(v, line.number); }
+}  // namespace
+
+void cmd_parasi(Vorne& v, const qx::CommandLine& line) {
+  char kind = ' ';
+  double percent = 0.0;
+  if (letter_and_number(v, line, kind, percent)) parasitic_report(v, kind, percent);
+}
+
+void rotation_report(Vorne& v, const qx::CommandLine& line) {
+  char letter = ' ';
+  double angle = 0.0;
+  if (letter_and_number(v, line, letter, angle)) rotational_report(v, letter, angle);
+}
+
+void displacement_report(Vorne& v, const qx::CommandLine& line) {
+  char letter = ' ';
+  double offset = 0.0;
+  if (letter_and_number(v, line, letter, offset)) displacement_aberration_report(v, offset);
+}
 
 }  // namespace vorne

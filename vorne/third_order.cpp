@@ -13,7 +13,7 @@ namespace vorne {
 
 namespace {
 
-constexpr double kMinQuadStrength = static_cast<double>(1.0E-6f);   // below: no aberration
+constexpr double kMinQuadStrength = static_cast<double>(1.0E-6f);  // below: no aberration
 constexpr double kElectronVoltsPerMeV = 1.0E6;
 // Factors the thick-octupole integrals hold in single precision.
 constexpr double kFifth = static_cast<double>(0.2f);
@@ -96,16 +96,14 @@ ThirdOrderSet solenoid_term(const LensSystem& s, int iz) {
 
 }  // namespace
 
-QuadFactors quad_factors(double s) {
-  return {(3.0 * s * s - 2.0 * s + 2.0) / 6.0, -(s * s - 2.0 * s - 2.0) / 2.0};
-}
+QuadFactors quad_factors(double s) { return {(3.0 * s * s - 2.0 * s + 2.0) / 6.0, -(s * s - 2.0 * s - 2.0) / 2.0}; }
 
 OctupoleInQuad octupole_in_quadrupole(double k, double ux, double uy, double k3, double len) {
   OctupoleInQuad o;
   const double kappa = std::fabs(k);
   if (kappa == 0.0 || len == 0.0) return o;
-  const double a = k >= 0.0 ? ux : uy;   // focusing plane
-  const double b = k >= 0.0 ? uy : ux;   // defocusing plane
+  const double a = k >= 0.0 ? ux : uy;  // focusing plane
+  const double b = k >= 0.0 ? uy : ux;  // defocusing plane
   const double p = sq(kappa * a);
   const double q = sq(kappa * b);
   const double z = 2.0 * kappa * len;
@@ -113,22 +111,21 @@ OctupoleInQuad octupole_in_quadrupole(double k, double ux, double uy, double k3,
   const double f = k3 * len / (8.0 * std::pow(kappa, 4));
   const double al = a / len;
   const double bl = b / len;
-  const double o1f = -f * (3.0 * sq(1.0 + p) + 4.0 * (1.0 + p) * al * (1.0 - std::cos(z)) -
-                           4.0 * (1.0 - p * p) * std::sin(z) / z - (1.0 - p) * al * (1.0 - std::cos(w)) +
-                           (p * p - 6.0 * p + 1.0) * std::sin(w) / w);
-  const double o1d = -f * (3.0 * sq(1.0 - q) + 4.0 * (1.0 - q) * bl * (1.0 - std::cosh(z)) -
-                           4.0 * (1.0 - q * q) * std::sinh(z) / z - (1.0 + q) * bl * (1.0 - std::cosh(w)) +
-                           (q * q + 6.0 * q + 1.0) * std::sinh(w) / w);
+  const double o1f =
+      -f * (3.0 * sq(1.0 + p) + 4.0 * (1.0 + p) * al * (1.0 - std::cos(z)) - 4.0 * (1.0 - p * p) * std::sin(z) / z -
+            (1.0 - p) * al * (1.0 - std::cos(w)) + (p * p - 6.0 * p + 1.0) * std::sin(w) / w);
+  const double o1d =
+      -f * (3.0 * sq(1.0 - q) + 4.0 * (1.0 - q) * bl * (1.0 - std::cosh(z)) - 4.0 * (1.0 - q * q) * std::sinh(z) / z -
+            (1.0 + q) * bl * (1.0 - std::cosh(w)) + (q * q + 6.0 * q + 1.0) * std::sinh(w) / w);
   const double qp = (1.0 + q) * (1.0 - p);
   const double ab = 4.0 * kappa * kappa * a * b;
-  const double o2 =
-      3.0 * f *
-      (-(qp + ab) * std::sinh(z) * std::cos(z) / z - (qp - ab) * std::cosh(z) * std::sin(z) / z -
-       ((1.0 + q) * al + (1.0 - p) * bl) * std::cosh(z) * std::cos(z) +
-       ((1.0 + q) * al - (1.0 - p) * bl) * std::sinh(z) * std::sin(z) +
-       2.0 * (1.0 + p) * ((1.0 + q) * std::sinh(z) / z + bl * std::cosh(z)) +
-       2.0 * (1.0 - q) * ((1.0 - p) * std::sin(z) / z + al * std::cos(z)) - 2.0 * (1.0 - q) * (1.0 + p) -
-       (1.0 - 3.0 * q) * al - (1.0 + 3.0 * p) * bl);
+  const double o2 = 3.0 * f *
+                    (-(qp + ab) * std::sinh(z) * std::cos(z) / z - (qp - ab) * std::cosh(z) * std::sin(z) / z -
+                     ((1.0 + q) * al + (1.0 - p) * bl) * std::cosh(z) * std::cos(z) +
+                     ((1.0 + q) * al - (1.0 - p) * bl) * std::sinh(z) * std::sin(z) +
+                     2.0 * (1.0 + p) * ((1.0 + q) * std::sinh(z) / z + bl * std::cosh(z)) +
+                     2.0 * (1.0 - q) * ((1.0 - p) * std::sin(z) / z + al * std::cos(z)) - 2.0 * (1.0 - q) * (1.0 + p) -
+                     (1.0 - 3.0 * q) * al - (1.0 + 3.0 * p) * bl);
   o.o1x = k >= 0.0 ? o1f : o1d;
   o.o1y = k >= 0.0 ? o1d : o1f;
   o.o2x = o.o2y = o2;
@@ -161,7 +158,7 @@ double supra_octupole_strength(const LensSystem& s, int row) {
   const double radius = s.p(row, 4);
   if (!(radius > 0.0)) return 0.0;
   const double field = s.p(row, 3);
-  const double w = std::fabs(s.p(1, 4) * s.p(1, 2));   // kinetic energy |T q|, MeV
+  const double w = std::fabs(s.p(1, 4) * s.p(1, 2));  // kinetic energy |T q|, MeV
   if (s.type_at(row).polarity > 0) {
     const double p = particle_momentum(w, s.p(1, 3));
     return p > 0.0 ? kElementaryCharge / p * field / std::pow(radius, 3) : 0.0;
@@ -314,7 +311,7 @@ void tadd(Vorne& v, int iz, const ThirdOrderSet& lens, ThirdOrderSet& sys) {
 // ---- Units and printing ---------------------------------------------------------------------------
 
 ThirdOrderSet magnification_included(const ThirdOrderSet& c, const Magnification& m) {
-  static constexpr double kUnit[11] = {0.0, 1.0E-3, 1.0E-3, 1.0E-6, 1.0E-6, 1.0E-6,
+  static constexpr double kUnit[11] = {0.0,    1.0E-3, 1.0E-3, 1.0E-6,  1.0E-6, 1.0E-6,
                                        1.0E-9, 1.0E-9, 1.0E-9, 1.0E-12, 1.0E-12};
   ThirdOrderSet r;
   for (int j = 1; j <= 10; ++j) {
@@ -331,7 +328,7 @@ void print_third_order(qx::Output& out, const ThirdOrderSet& c, int kind) {
       "(1H ,4X,5(A,'(',I1,',',I1,') = ',G13.5,2X),/,"
       "1H ,4X,4(A,'(',I1,',',I1,') = ',G13.5,2X),A,'(',I1,',',I2,')= ',G13.5)"};
   struct Kind {
-    const char* title;   // 40 characters
+    const char* title;  // 40 characters
     const char* letter;
   };
   static constexpr Kind kKinds[5] = {{"", ""},

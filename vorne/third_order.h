@@ -54,10 +54,10 @@ double supra_octupole_strength(const LensSystem& s, int row);
 // ---- The element routine ----------------------------------------------------------------------
 // What the quadrupole routine found, for the -4 trace.
 struct QuadTrace {
-  double beta = 0.0;        // |strength| of the quadrupole
-  double gamma1 = 0.0;      // K3 of the first superimposed octupole
-  double gamma2 = 0.0;      // K3 of the second
-  int octupoles = 0;        // superimposed octupoles met
+  double beta = 0.0;    // |strength| of the quadrupole
+  double gamma1 = 0.0;  // K3 of the first superimposed octupole
+  double gamma2 = 0.0;  // K3 of the second
+  int octupoles = 0;    // superimposed octupoles met
 };
 
 // The third-order set of the lens at row iz referred to its own object: QSPHER for a
@@ -74,9 +74,9 @@ ThirdOrderSet qspher(const LensSystem& s, int iz, int idiag, QuadTrace* trace = 
 // The referral of a lens at row iz to the system object: the magnification up to its object
 // and the focal lengths of the subsystem before it, both taken at its preceding lens.
 struct Referral {
-  int preceding = 2;        // 2: the lens is the first and needs no referral
-  Magnification m;          // MAG at the preceding lens
-  FocalLengths f;           // FOCAL at the preceding lens
+  int preceding = 2;  // 2: the lens is the first and needs no referral
+  Magnification m;    // MAG at the preceding lens
+  FocalLengths f;     // FOCAL at the preceding lens
 };
 Referral lens_referral(Vorne& v, int iz);
 
@@ -90,10 +90,10 @@ ThirdOrderSet magnification_included(const ThirdOrderSet& c, const Magnification
 
 // Coefficient print kinds.
 enum CoefficientKind : int {
-  kLensCoefficients = 1,           // "Third order lens coefficients", letter T
-  kSystemCoefficients = 2,         // "Third order system coefficients", S
-  kMagSystemCoefficients = 3,      // "Mag. included third order system coeffs", R
-  kMagLensCoefficients = 4,        // "Mag. included third order lens coeffs", W
+  kLensCoefficients = 1,       // "Third order lens coefficients", letter T
+  kSystemCoefficients = 2,     // "Third order system coefficients", S
+  kMagSystemCoefficients = 3,  // "Mag. included third order system coeffs", R
+  kMagLensCoefficients = 4,    // "Mag. included third order lens coeffs", W
 };
 
 }  // namespace vorne

@@ -31,8 +31,8 @@ struct Set {
 
 // The packed code read digit by digit: D2 D3 . D4 D5.
 struct Code {
-  int whole = 0;   // D2 D3
-  int type = 0;    // internal type
+  int whole = 0;  // D2 D3
+  int type = 0;   // internal type
   int polarity = 0;
   int supra = 0;
 };
@@ -118,19 +118,21 @@ inline double momentum_for(const Rig& r, double mev) { return optics_test::momen
 inline void octupole_plane(Set& s, int i, double k3, double l, double u, double w) {
   double* c = s.c[i];
   c[1] = -k3 * (std::pow(u + l, 5) - std::pow(u, 5)) / 5;
-  c[2] = 3 * k3 * (0.2f * std::pow(l, 5) + 0.5 * std::pow(l, 4) * (u + w) +
-                   std::pow(l, 3) * (u * u + 4 * u * w + w * w) * (1.0f / 3.0f) + l * l * u * w * (u + w) +
-                   l * u * u * w * w);
+  c[2] = 3 * k3 *
+         (0.2f * std::pow(l, 5) + 0.5 * std::pow(l, 4) * (u + w) +
+          std::pow(l, 3) * (u * u + 4 * u * w + w * w) * (1.0f / 3.0f) + l * l * u * w * (u + w) + l * u * u * w * w);
   c[3] = -0.75 * k3 * (std::pow(u + l, 4) - std::pow(u, 4));
-  c[4] = 3 * k3 * (0.25 * std::pow(l, 4) + std::pow(l, 3) * (u + 2 * w) * (1.0f / 3.0f) + 0.5 * l * l * w * (2 * u + w) +
-                   l * u * w * w);
-  c[5] = 6 * k3 * (0.25 * std::pow(l, 4) + std::pow(l, 3) * (2 * u + w) * (1.0f / 3.0f) + 0.5 * l * l * u * (u + 2 * w) +
-                   l * u * u * w);
+  c[4] = 3 * k3 *
+         (0.25 * std::pow(l, 4) + std::pow(l, 3) * (u + 2 * w) * (1.0f / 3.0f) + 0.5 * l * l * w * (2 * u + w) +
+          l * u * w * w);
+  c[5] = 6 * k3 *
+         (0.25 * std::pow(l, 4) + std::pow(l, 3) * (2 * u + w) * (1.0f / 3.0f) + 0.5 * l * l * u * (u + 2 * w) +
+          l * u * u * w);
   c[6] = -k3 * (std::pow(u + l, 3) - std::pow(u, 3));
   c[7] = -c[6];
   c[8] = 6 * k3 * (std::pow(l, 3) * (1.0f / 3.0f) + 0.5 * l * l * (u + w) + l * u * w);
   c[9] = -0.5 * k3 * l * (2 * u + l);
-  c[10] = -3 * c[9];   // the x y^2 term of the force x^3 - 3 x y^2
+  c[10] = -3 * c[9];  // the x y^2 term of the force x^3 - 3 x y^2
 }
 
 struct OctQuad {
@@ -141,21 +143,20 @@ inline OctQuad octupole_in_quad(double k, double ux, double uy, double k3, doubl
   const double a = k >= 0 ? ux : uy, b = k >= 0 ? uy : ux;
   const double p = (kap * a) * (kap * a), q = (kap * b) * (kap * b);
   const double z = 2 * kap * l, w = 4 * kap * l, f = k3 * l / (8 * std::pow(kap, 4));
-  const double o1f = -f * (3 * (1 + p) * (1 + p) + 4 * (1 + p) * (a / l) * (1 - std::cos(z)) -
-                           4 * (1 - p * p) * std::sin(z) / z - (1 - p) * (a / l) * (1 - std::cos(w)) +
-                           (p * p - 6 * p + 1) * std::sin(w) / w);
-  const double o1d = -f * (3 * (1 - q) * (1 - q) + 4 * (1 - q) * (b / l) * (1 - std::cosh(z)) -
-                           4 * (1 - q * q) * std::sinh(z) / z - (1 + q) * (b / l) * (1 - std::cosh(w)) +
-                           (q * q + 6 * q + 1) * std::sinh(w) / w);
-  const double o2 =
-      3 * f *
-      (-((1 + q) * (1 - p) + 4 * kap * kap * a * b) * std::sinh(z) * std::cos(z) / z -
-       ((1 + q) * (1 - p) - 4 * kap * kap * a * b) * std::cosh(z) * std::sin(z) / z -
-       ((1 + q) * a / l + (1 - p) * b / l) * std::cosh(z) * std::cos(z) +
-       ((1 + q) * a / l - (1 - p) * b / l) * std::sinh(z) * std::sin(z) +
-       2 * (1 + p) * ((1 + q) * std::sinh(z) / z + (b / l) * std::cosh(z)) +
-       2 * (1 - q) * ((1 - p) * std::sin(z) / z + (a / l) * std::cos(z)) - 2 * (1 - q) * (1 + p) - (1 - 3 * q) * a / l -
-       (1 + 3 * p) * b / l);
+  const double o1f =
+      -f * (3 * (1 + p) * (1 + p) + 4 * (1 + p) * (a / l) * (1 - std::cos(z)) - 4 * (1 - p * p) * std::sin(z) / z -
+            (1 - p) * (a / l) * (1 - std::cos(w)) + (p * p - 6 * p + 1) * std::sin(w) / w);
+  const double o1d =
+      -f * (3 * (1 - q) * (1 - q) + 4 * (1 - q) * (b / l) * (1 - std::cosh(z)) - 4 * (1 - q * q) * std::sinh(z) / z -
+            (1 + q) * (b / l) * (1 - std::cosh(w)) + (q * q + 6 * q + 1) * std::sinh(w) / w);
+  const double o2 = 3 * f *
+                    (-((1 + q) * (1 - p) + 4 * kap * kap * a * b) * std::sinh(z) * std::cos(z) / z -
+                     ((1 + q) * (1 - p) - 4 * kap * kap * a * b) * std::cosh(z) * std::sin(z) / z -
+                     ((1 + q) * a / l + (1 - p) * b / l) * std::cosh(z) * std::cos(z) +
+                     ((1 + q) * a / l - (1 - p) * b / l) * std::sinh(z) * std::sin(z) +
+                     2 * (1 + p) * ((1 + q) * std::sinh(z) / z + (b / l) * std::cosh(z)) +
+                     2 * (1 - q) * ((1 - p) * std::sin(z) / z + (a / l) * std::cos(z)) - 2 * (1 - q) * (1 + p) -
+                     (1 - 3 * q) * a / l - (1 + 3 * p) * b / l);
   return k >= 0 ? OctQuad{o1f, o2, o1d, o2} : OctQuad{o1d, o2, o1f, o2};
 }
 

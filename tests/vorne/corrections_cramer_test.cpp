@@ -60,8 +60,8 @@ TEST(Cramer, LinesOfASolvedCorrection) {
   std::string want = std::string(41, ' ') + "Determinant = " + g13(sol.determinant) + "\n";
   for (int k = 0; k < 3; ++k)
     want += "           Octupole  " + std::to_string(k + 1) + " = " + g13(sol.field[static_cast<std::size_t>(k)]) +
-            " Tesla (Z" + std::to_string(k + 1) + " = " + qx::edit_g(sol.residual[static_cast<std::size_t>(k)], 9, 2, 1) +
-            ")\n";
+            " Tesla (Z" + std::to_string(k + 1) + " = " +
+            qx::edit_g(sol.residual[static_cast<std::size_t>(k)], 9, 2, 1) + ")\n";
   want += " Required corrections;\n      Octupole          Field      Unit\n";
   for (int k = 0; k < 3; ++k)
     want += "        " + qx::edit_i(sol.rows[static_cast<std::size_t>(k)], 2) + "          " +
@@ -92,7 +92,8 @@ TEST(Cramer, TooFewSingularAndMoreThanThree) {
   const vorne::LensSystem table = few.s;
   const vorne::CramerSolution a = vorne::cramer(few.v, {1, 2, 3, 4});
   EXPECT_EQ(a.status, vorne::CramerSolution::Status::too_few);
-  EXPECT_EQ(few.take(), " %CRAMER- Insufficient Octupoles for correction,\n at least 3 are required, you have only  2\n");
+  EXPECT_EQ(few.take(),
+            " %CRAMER- Insufficient Octupoles for correction,\n at least 3 are required, you have only  2\n");
   for (int iz = 1; iz <= vorne::kRows; ++iz)
     for (int c = 1; c <= vorne::kColumns; ++c) EXPECT_EQ(few.s.p(iz, c), table.p(iz, c));
 
@@ -102,8 +103,9 @@ TEST(Cramer, TooFewSingularAndMoreThanThree) {
   for (const int iz : {6, 10, 14}) flat.s.p(iz, 2) = 0.0;
   flat.walk(-3);
   EXPECT_EQ(vorne::cramer(flat.v, {1, 2, 3, 4}).status, vorne::CramerSolution::Status::singular);
-  EXPECT_EQ(flat.take(), " \n %CRAMER-Determinant of coefficient matrix zero, system\n"
-                         " %CRAMER-cannot be corrected with octupoles. \n");
+  EXPECT_EQ(flat.take(),
+            " \n %CRAMER-Determinant of coefficient matrix zero, system\n"
+            " %CRAMER-cannot be corrected with octupoles. \n");
 
   // A fourth octupole in the image drift: the first three are used.
   Rig four;
@@ -145,8 +147,8 @@ TEST(Cramer, FinalRunListingEndsWithTheCorrection) {
   std::string want = std::string(41, ' ') + "Determinant = " + g13(sol.determinant) + "\n";
   for (int k = 0; k < 3; ++k)
     want += "           Octupole  " + std::to_string(k + 1) + " = " + g13(sol.field[static_cast<std::size_t>(k)]) +
-            " Tesla (Z" + std::to_string(k + 1) + " = " + qx::edit_g(sol.residual[static_cast<std::size_t>(k)], 9, 2, 1) +
-            ")\n";
+            " Tesla (Z" + std::to_string(k + 1) + " = " +
+            qx::edit_g(sol.residual[static_cast<std::size_t>(k)], 9, 2, 1) + ")\n";
   want += " Required corrections;\n      Octupole          Field      Unit\n";
   for (int k = 0; k < 3; ++k)
     want += "        " + qx::edit_i(sol.rows[static_cast<std::size_t>(k)], 2) + "          " +

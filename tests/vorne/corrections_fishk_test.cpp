@@ -116,24 +116,39 @@ TEST(Fishk, ReportLayout) {
   const double cy = std::fabs(f.c.pb) < std::fabs(f.c.sb) ? f.c.sb : f.c.pb;
   std::string want;
   const double astig = (r.s.p(10, 6) - r.s.p(10, 7)) * 1e6;
-  if (std::fabs(astig) > 10) want += " \n %FISHK- **Beware** " + qx::edit_g(astig, 8, 2, 1) + "um of residual astigmatism\n";
+  if (std::fabs(astig) > 10)
+    want += " \n %FISHK- **Beware** " + qx::edit_g(astig, 8, 2, 1) + "um of residual astigmatism\n";
   want += " \n The system is " + qx::edit_f((1 - d) * 100, 6, 2) + "% an antisymmetric quadruplet.\n";
-  want += " \n"
-          "                     ---------------------------------\n"
-          "                     Spherical aberration coefficients\n"
-          "                     ---------------------------------\n"
-          "           Calculated for the QUADRUPOLE contribution only using the\n"
-          "           thin lens approximation by the formulae of Fishkova et al.\n"
-          "\n"
-          "      X/X     =" + f13(m.mx) + "\n"
-          "      X/TH3   =" + f13(m.mx * f.c.p * 0.001) + " um/mr3   P  = " + g13(f.c.p) + " m/r3\n"
-          "      X/THPH2 =" + f13(m.mx * f.c.s * 0.001) + " um/mr3   S  = " + g13(f.c.s) + " m/r3\n"
-          "      Y/Y     =" + f13(m.my) + "\n"
-          "      Y/PH3   =" + f13(m.my * f.c.pb * 0.001) + " um/mr3   PB = " + g13(f.c.pb) + " m/r3\n"
-          "      Y/TH2PH =" + f13(m.my * f.c.sb * 0.001) + " um/mr3   SB = " + g13(f.c.sb) + " m/r3\n"
-          "\n"
-          "           Hawkes' coefficients:    Csx/Fx =  " + qx::edit_f(std::pow(m.mx, 4) * cx / fl.fx, 11, 4) +
-          "   Csy/Fy =  " + qx::edit_f(std::pow(m.my, 4) * cy / fl.fy, 11, 4) + "\n";
+  want +=
+      " \n"
+      "                     ---------------------------------\n"
+      "                     Spherical aberration coefficients\n"
+      "                     ---------------------------------\n"
+      "           Calculated for the QUADRUPOLE contribution only using the\n"
+      "           thin lens approximation by the formulae of Fishkova et al.\n"
+      "\n"
+      "      X/X     =" +
+      f13(m.mx) +
+      "\n"
+      "      X/TH3   =" +
+      f13(m.mx * f.c.p * 0.001) + " um/mr3   P  = " + g13(f.c.p) +
+      " m/r3\n"
+      "      X/THPH2 =" +
+      f13(m.mx * f.c.s * 0.001) + " um/mr3   S  = " + g13(f.c.s) +
+      " m/r3\n"
+      "      Y/Y     =" +
+      f13(m.my) +
+      "\n"
+      "      Y/PH3   =" +
+      f13(m.my * f.c.pb * 0.001) + " um/mr3   PB = " + g13(f.c.pb) +
+      " m/r3\n"
+      "      Y/TH2PH =" +
+      f13(m.my * f.c.sb * 0.001) + " um/mr3   SB = " + g13(f.c.sb) +
+      " m/r3\n"
+      "\n"
+      "           Hawkes' coefficients:    Csx/Fx =  " +
+      qx::edit_f(std::pow(m.mx, 4) * cx / fl.fx, 11, 4) +
+      "   Csy/Fy =  " + qx::edit_f(std::pow(m.my, 4) * cy / fl.fy, 11, 4) + "\n";
   EXPECT_EQ(r.take(), want);
   EXPECT_NEAR(f.symmetry, (1 - d) * 100, 1e-12);
 }
@@ -150,7 +165,7 @@ TEST(Fishk, ApproximateFocalLengthsResidualAstigmatismAndUnsuitedSystems) {
   ASSERT_GT(std::fabs(astig), 10.0);
   EXPECT_NE(text.find(" \n %FISHK- **Beware** " + qx::edit_g(astig, 8, 2, 1) + "um of residual astigmatism\n"),
             std::string::npos);
-  EXPECT_EQ(text.find("antisymmetric"), std::string::npos);   // three lenses: no symmetry line
+  EXPECT_EQ(text.find("antisymmetric"), std::string::npos);  // three lenses: no symmetry line
   // Thin-lens focal lengths 1/(L k^2) in the sums: the first lens alone decides P's first term.
   const double k = r.s.p(4, 8), len = r.s.p(4, 2);
   const double f1 = 1 / (k * k * len);

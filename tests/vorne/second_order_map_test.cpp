@@ -87,7 +87,7 @@ TEST(SecondOrderMap, SextupoleMatchesIntegratedRays) {
   struct Case {
     double code, field, radius, k;
   };
-  const double w = 3.0;   // MeV, charge 1
+  const double w = 3.0;  // MeV, charge 1
   const double magnetic = 1.6021892E-19 / momentum(w, 1.00728) * 0.05 / (0.01 * 0.01);
   const double electric = -300.0 / (std::pow(0.01, 3) * w * 1e6);
   for (const Case& c : {Case{6.0, 0.05, 0.01, magnetic}, Case{16.0, -300.0, 0.01, electric}}) {
@@ -115,7 +115,7 @@ TEST(SecondOrderMap, SextupoleMatchesIntegratedRays) {
 TEST(SecondOrderMap, ZeroRadiusOnlyWhereTheRadiusIsUsed) {
   Rig r;
   const int sext = r.add(6.0, 0.1, 0.05, 0.0);
-  const int cyl = r.add(17.0, 0.1, 1.0, 0.0);   // a cylinder lens keeps its field in P3
+  const int cyl = r.add(17.0, 0.1, 1.0, 0.0);  // a cylinder lens keeps its field in P3
   const int sol = r.add(11.0, 0.1, 0.0, 0.0);
   r.end();
   Mat14 t;
@@ -132,7 +132,7 @@ TEST(SecondOrderMap, SupraSextupoleOnAQuadrupoleAddsItsEntries) {
   Rig r;
   r.load("sextupole_triplet.vrn");
   r.walk(2);
-  const int quad = 8;   // carries the supra sextupole of row 9
+  const int quad = 8;  // carries the supra sextupole of row 9
   Mat14 t;
   vorne::element_second_order(r.v, quad, r.v.walk.element_matrix[quad], t);
   Mat14 want = vorne::linear_extension(r.v.walk.element_matrix[quad]);

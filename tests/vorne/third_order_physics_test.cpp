@@ -59,8 +59,8 @@ TEST(ThirdOrderPhysics, ZeroStrengthQuadrupoleContributesNothing) {
     r.s.p(11, 2) = 0.05;
     r.s.izend += 2;
     r.walk(3);
-    EXPECT_EQ(vorne::lens_third_order(r.s, 10, -2).c, field == 0.0 ? vorne::ThirdOrderSet{}.c
-                                                                  : vorne::lens_third_order(r.s, 10, -2).c);
+    EXPECT_EQ(vorne::lens_third_order(r.s, 10, -2).c,
+              field == 0.0 ? vorne::ThirdOrderSet{}.c : vorne::lens_third_order(r.s, 10, -2).c);
     return r.v.walk;
   };
   const vorne::WalkResult off = sums(0.0);
@@ -78,7 +78,7 @@ TEST(ThirdOrderPhysics, ZeroStrengthQuadrupoleContributesNothing) {
 // drift and the octupole (x'' = -K (x^3 - 3 x y^2), y'' = -K (y^3 - 3 x^2 y)) and project it
 // back to the object plane.
 Vec4 octupole_deviation(double k3, double u, double len, const Vec4& ray) {
-  Vec4 at;   // at the octupole's entrance
+  Vec4 at;  // at the octupole's entrance
   at(1) = ray(1) + u * ray(2);
   at(2) = ray(2);
   at(3) = ray(3) + u * ray(4);
@@ -145,13 +145,13 @@ TEST(ThirdOrderPhysics, SeparateOctupoleMatchesIntegratedRays) {
   EXPECT_DOUBLE_EQ(c(2, 10), -3 * c(2, 9));
   const double e = 1e-4;
   const std::array<std::array<double, 4>, 8> rays = {{{0, e, 0, 0},
-                                                     {0, e, 0, 0.7 * e},
-                                                     {e, 0, 0, 0},
-                                                     {e, 0, 0.6 * e, 0},
-                                                     {0.5 * e, e, 0, 0},
-                                                     {0.3 * e, 0.8 * e, -0.4 * e, 0.5 * e},
-                                                     {-0.7 * e, 0.2 * e, 0.9 * e, -e},
-                                                     {0.4 * e, -0.6 * e, 0.2 * e, 0.9 * e}}};
+                                                      {0, e, 0, 0.7 * e},
+                                                      {e, 0, 0, 0},
+                                                      {e, 0, 0.6 * e, 0},
+                                                      {0.5 * e, e, 0, 0},
+                                                      {0.3 * e, 0.8 * e, -0.4 * e, 0.5 * e},
+                                                      {-0.7 * e, 0.2 * e, 0.9 * e, -e},
+                                                      {0.4 * e, -0.6 * e, 0.2 * e, 0.9 * e}}};
   for (const auto& a : rays) {
     Vec4 ray;
     for (int i = 1; i <= 4; ++i) ray(i) = a[static_cast<std::size_t>(i - 1)];
@@ -184,7 +184,7 @@ TEST(ThirdOrderPhysics, OctupoleOnAWeakQuadrupoleIsTheSeparateOctupole) {
   const vorne::ThirdOrderSet with = lens(0.02);
   const vorne::ThirdOrderSet without = lens(0.0);
   const double k3 = kE / momentum(3.0, 1.00728) * 0.02 / 1e-6;
-  const double u = 4.0 + 0.03 - 0.03;   // object to the centre, less half the octupole
+  const double u = 4.0 + 0.03 - 0.03;  // object to the centre, less half the octupole
   vorne::ThirdOrderSet thick;
   vorne::thick_octupole(k3, 0.06, u, u, 1, thick);
   vorne::thick_octupole(k3, 0.06, u, u, 2, thick);

@@ -24,7 +24,7 @@ std::string expected_print(const std::string& title, const std::string& letter, 
     const std::string p = std::to_string(i);
     out += "     ";
     for (int j = 1; j <= 5; ++j) out += letter + "(" + p + "," + std::to_string(j) + ") = " + g(c[i][j]) + "  ";
-    out.resize(out.size() - 2);   // skipped columns at the end of a record are not written
+    out.resize(out.size() - 2);  // skipped columns at the end of a record are not written
     out += "\n     ";
     for (int j = 6; j <= 9; ++j) out += letter + "(" + p + "," + std::to_string(j) + ") = " + g(c[i][j]) + "  ";
     out += letter + "(" + p + ",10)= " + g(c[i][10]) + "\n";
@@ -60,12 +60,14 @@ TEST(ThirdOrderPrint, QuadrupoleTraceWithTwoSuperimposedOctupoles) {
   const double kappa = ref::kE / optics_test::momentum(w, 1.00728);
   // The middle quadrupole (row 7) carries two octupoles: rows 8 and 9.
   const vorne::ThirdOrderSet c = vorne::lens_third_order(r.s, 7, -4);
-  const std::string want = " %QSPHER- Third order aberration coeffs\n"
-                           "       T(1,1) = " + g1p(c(1, 1)) + "  T(1,2) = " + g1p(c(1, 2)) + "  Beta = " +
-                           g1p(std::fabs(r.s.p(7, 8))) + "\n"
-                           "       T(2,1) = " + g1p(c(2, 1)) + "  T(2,2) = " + g1p(c(2, 2)) + " Gamma = " +
-                           g1p(kappa * -0.03 / std::pow(0.005, 3)) + "\n" + std::string(53, ' ') + " Gamma = " +
-                           g1p(kappa * 0.02 / std::pow(0.005, 3)) + "\n\n";
+  const std::string want =
+      " %QSPHER- Third order aberration coeffs\n"
+      "       T(1,1) = " +
+      g1p(c(1, 1)) + "  T(1,2) = " + g1p(c(1, 2)) + "  Beta = " + g1p(std::fabs(r.s.p(7, 8))) +
+      "\n"
+      "       T(2,1) = " +
+      g1p(c(2, 1)) + "  T(2,2) = " + g1p(c(2, 2)) + " Gamma = " + g1p(kappa * -0.03 / std::pow(0.005, 3)) + "\n" +
+      std::string(53, ' ') + " Gamma = " + g1p(kappa * 0.02 / std::pow(0.005, 3)) + "\n\n";
   EXPECT_NE(text.find(want), std::string::npos) << text;
   // One trace per quadrupole; only the middle one has a second octupole line.
   std::size_t n = 0;
@@ -84,13 +86,11 @@ TEST(ThirdOrderPrint, LevelNineListingShowsLensAndSystemSets) {
   const ref::Set first = ref::lens_set(r, 4, -2);
   const ref::Set second = ref::lens_set(r, 6, -2);
   ref::Set sum = ref::referred(r, 4, first);
-  const std::string after_first =
-      expected_print("Third order lens coefficients", "T", first.c) +
-      expected_print("Third order system coefficients", "S", sum.c);
+  const std::string after_first = expected_print("Third order lens coefficients", "T", first.c) +
+                                  expected_print("Third order system coefficients", "S", sum.c);
   sum += ref::referred(r, 6, second);
-  const std::string after_second =
-      expected_print("Third order lens coefficients", "T", second.c) +
-      expected_print("Third order system coefficients", "S", sum.c);
+  const std::string after_second = expected_print("Third order lens coefficients", "T", second.c) +
+                                   expected_print("Third order system coefficients", "S", sum.c);
   EXPECT_NE(listing.find(after_first), std::string::npos) << listing;
   EXPECT_NE(listing.find(after_second), std::string::npos);
   // Drifts are not lenses: two lens sets only.
