@@ -253,6 +253,8 @@ Referral lens_referral(Vorne& v, int iz) {
   Referral r;
   r.preceding = preceding_lens(v.sys, iz);
   if (r.preceding < kFirstElementRow) return r;
+  // The preceding lens forms this lens's object, so its own magnification is part of the
+  // referral (MAG and FOCAL include the row they are asked for).
   r.m = mag(v, r.preceding);
   r.f = focal(v, r.preceding);
   return r;
@@ -260,6 +262,8 @@ Referral lens_referral(Vorne& v, int iz) {
 
 ThirdOrderSet referred_sum(const ThirdOrderSet& sys, const ThirdOrderSet& l, const Referral& r) {
   ThirdOrderSet n = sys;
+  // The first lens's object is the system's: its set is added as it stands (added, not
+  // assigned, so a walk that keeps its sums goes on from them).
   if (r.preceding < kFirstElementRow) {
     for (std::size_t k = 0; k < n.c.size(); ++k) n.c[k] += l.c[k];
     return n;
