@@ -109,8 +109,10 @@ void cmd_element_report(Vorne& v, const qx::CommandLine& line) {
 
 void final_run_reports(Vorne& v) {
   system_walk(v, 3);
+  // The listing holds the cardinal elements of every lens and of the system whatever level
+  // chose the traces before them.
   for (int iz = kFirstElementRow; iz <= std::min(v.sys.izend, kRows); ++iz)
-    geometric_listing(v, iz, v.walk.element_matrix[static_cast<std::size_t>(iz)]);
+    geometric_listing(v, iz, v.walk.element_matrix[static_cast<std::size_t>(iz)], true);
   if (v.walk.quads <= kMaxCountedQuadrupoles) octupole_correction_report(v);
 }
 

@@ -87,7 +87,9 @@ void list_row(qx::Output& out, const LensSystem& s, int iz) {
   out.put(kLine.render(args));
 }
 
-void geometric_listing(Vorne& v, int iz, const Mat4& a) {
+void geometric_listing(Vorne& v, int iz, const Mat4& a) { geometric_listing(v, iz, a, false); }
+
+void geometric_listing(Vorne& v, int iz, const Mat4& a, bool any_level) {
   static const qx::Format kHeader{"(1H ,/,1H ,I2,1X,A,1X,A,1X,A)"};
   static const qx::Format kEndFocal{
       "(1H ,4X,'Geometric Parameters',7X,'X-Plane      Y-Plane',/,"
@@ -110,7 +112,7 @@ void geometric_listing(Vorne& v, int iz, const Mat4& a) {
   const TypeCode t = s.type_at(iz);
   const bool end = t.type == kSystemEnd;
   if ((t.polarity == 0 && !end) || t.supra == 1) return;
-  if (!(v.idiag < 1 || v.idiag == 4 || v.idiag == 5)) return;
+  if (!any_level && !(v.idiag < 1 || v.idiag == 4 || v.idiag == 5)) return;
   qx::Output& out = v.idiag > 0 ? v.report() : v.term;
 
   const double len = end ? 0.0 : s.p(iz, 2);

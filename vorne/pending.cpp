@@ -41,25 +41,7 @@ void cmd_trace(Vorne&, const qx::CommandLine&) {}
 
 void cmd_spec(Vorne&, const qx::CommandLine&) {}
 
-void cmd_third(Vorne&, const qx::CommandLine&) {}
-
-void cmd_ab3(Vorne&, const qx::CommandLine&) {}
-
-void cmd_smat(Vorne&, const qx::CommandLine&) {}
-
-void cmd_system(Vorne&, const qx::CommandLine&) {}
-
-void cmd_russ(Vorne&, const qx::CommandLine&) {}
-
 void cmd_excite(Vorne&, const qx::CommandLine&) {}
-
-void cmd_vector(Vorne&, const qx::CommandLine&) {}
-
-void cmd_ab2(Vorne&, const qx::CommandLine&) {}
-
-void cmd_cram(Vorne&, const qx::CommandLine&) {}
-
-void cmd_fishk(Vorne&, const qx::CommandLine&) {}
 
 void cmd_cofout(Vorne&, const qx::CommandLine&) {}
 

@@ -104,6 +104,8 @@ void print_matrix(qx::Output& out, const Mat4& a, int kind);
 // Geometric listing GEOM of row iz with matrix a (the element's, or the system matrix for the
 // System End), at diagnostic levels below 1 and 4 and 5.
 void geometric_listing(Vorne& v, int iz, const Mat4& a);
+// The same at any level (the final run lists every row whatever its level).
+void geometric_listing(Vorne& v, int iz, const Mat4& a, bool any_level);
 // One row as the listing shows it; row 2 shows the beam vector of columns 7-10.
 void list_row(qx::Output& out, const LensSystem& s, int iz);
 
