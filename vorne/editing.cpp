@@ -479,14 +479,17 @@ void cmd_effect(Vorne& v, const qx::CommandLine&) {
   LensSystem& s = v.sys;
   for (int r = kFirstElementRow; r < s.izend; ++r) {
     const TypeCode t = s.type_at(r);
-    // A superimposed quadrupole shares the length of the lens it sits on: extending it too
-    // would take the flanking drift twice.
-    if (t.type != kQuadrupole || t.supra == 1) continue;
+    if (t.type != kQuadrupole) continue;
     const double a = s.p(r, 4);
     s.p(r, 2) += kEffectiveFactor * a;
     v.term.write(kExtended, r, kEffectiveFactor * a);
+    // A superimposed quadrupole is part of the lens before it: it grows with it, and the
+    // drifts around that lens make room once, not once for every field laid on it.
+    if (t.supra == 1) continue;
+    int next = r + 1;
+    while (next < s.izend && s.type_at(next).supra == 1) ++next;
     shorten_flank(v, r, r - 1, kFlankFactor * a, true);
-    shorten_flank(v, r, r + 1, kFlankFactor * a, false);
+    shorten_flank(v, r, next, kFlankFactor * a, false);
   }
 }
 
