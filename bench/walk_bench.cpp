@@ -59,6 +59,26 @@ void BM_WalkThirdOrder(benchmark::State& state) {
 }
 BENCHMARK(BM_WalkThirdOrder);
 
+// Third order without the second-order map (the fits' aberration objectives), and the map
+// alone at second order.
+void BM_WalkThirdOrderNoMap(benchmark::State& state) {
+  BenchSystem b;
+  for (auto _ : state) {
+    vorne::system_walk(b.v, -3);
+    benchmark::DoNotOptimize(b.v.walk.total);
+  }
+}
+BENCHMARK(BM_WalkThirdOrderNoMap);
+
+void BM_WalkSecondOrder(benchmark::State& state) {
+  BenchSystem b;
+  for (auto _ : state) {
+    vorne::system_walk(b.v, 2);
+    benchmark::DoNotOptimize(b.v.walk.s2);
+  }
+}
+BENCHMARK(BM_WalkSecondOrder);
+
 // The 14x14 product the third-order walk forms once per element, with a dense element map:
 // the part of a mode-3 walk that does not depend on the aberration routines.
 void BM_SecondOrderProduct(benchmark::State& state) {

@@ -35,12 +35,6 @@ void cmd_cram(Vorne&, const qx::CommandLine&) {}
 
 void cmd_fishk(Vorne&, const qx::CommandLine&) {}
 
-void cmd_parasi(Vorne&, const qx::CommandLine&) {}
-
 void cmd_cofout(Vorne&, const qx::CommandLine&) {}
-
-void rotation_report(Vorne&, const qx::CommandLine&) {}
-
-void displacement_report(Vorne&, const qx::CommandLine&) {}
 
 }  // namespace vorne

@@ -107,9 +107,7 @@ void geometric_listing(Vorne& v, int iz, const Mat4& a);
 // One row as the listing shows it; row 2 shows the beam vector of columns 7-10.
 void list_row(qx::Output& out, const LensSystem& s, int iz);
 
-// ---- Provided by the aberrations part -------------------------------------------------------------
-// Placeholders live in aberration_pending.cpp until that part lands; they leave their results
-// untouched.
+// ---- Aberrations (third_order.cpp, second_order.cpp, corrections.cpp) -------------------------------
 // The third-order set of the lens at row iz referred to its own object (zero for other kinds).
 void element_third_order(Vorne& v, int iz, ThirdOrderSet& c);
 // TADD: adds a lens's set into a system accumulator, referred to the system object.
