@@ -75,6 +75,20 @@ enum CoefficientClass : int {
 
 const qx::Format kNoGroups{"(1H ,'No variable first order elements.')"};
 
+// The walks of a fit run with the warning switch off: the notes of MAG and FOCAL would
+// otherwise repeat at every trial point between the fit's own trace lines.
+class QuietWalks {
+ public:
+  explicit QuietWalks(Vorne& v) : v_(v), was_(v.warnings) { v.warnings = false; }
+  ~QuietWalks() { v_.warnings = was_; }
+  QuietWalks(const QuietWalks&) = delete;
+  QuietWalks& operator=(const QuietWalks&) = delete;
+
+ private:
+  Vorne& v_;
+  bool was_;
+};
+
 // One number answer: empty keeps the value (and says so through `empty`).
 qx::Answer read_number(Vorne& v, double& value, double& second, bool& empty) {
   std::string rec;
@@ -268,7 +282,11 @@ void run_stig(Vorne& v, const qx::CommandLine& line) {
     }
     return value;
   };
-  const qx::StepitResult result = qx::stepit(settings, objective, v.term);
+  qx::StepitResult result;
+  {
+    const QuietWalks quiet(v);
+    result = qx::stepit(settings, objective, v.term);
+  }
 
   s.p(1, 6) = 0.0;
   v.warnings = true;
@@ -525,6 +543,32 @@ bool read_grid(Vorne& v, Grid& grid) {
   }
 }
 
+// MASK from the start value on: the initial sum, and unless only evaluating, the fit and
+// the final sum at the best point (which is left applied).
+void run_mask_fit(Vorne& v, bool evaluate_only) {
+  static const qx::Format kInitial{"(1H ,'Initial quadrature summed coeff = ',1P,G13.5,/,/)"};
+  static const qx::Format kHeading{"(1H ,'(N)  CHISQ        - Variables.........')"};
+  static const qx::Format kFinal{"(1H ,'  Final quadrature summed coeff = ',1P,G13.5)"};
+  const FitMasks& masks = v.masks;
+  const FitVariables vars = load_variables(v.sys, masks.variables);
+  v.term.write(kInitial, mask_objective(v, masks, vars, start_values(vars)));
+  if (vars.nv < 1 || evaluate_only) return;
+  v.term.write(kHeading);
+  qx::StepitSettings settings;
+  settings.nv = vars.nv;
+  for (int i = 0; i < vars.nv; ++i) {
+    settings.x[static_cast<std::size_t>(i)] = vars.start[static_cast<std::size_t>(i)];
+    settings.delmin[static_cast<std::size_t>(i)] = masks.tolerance;
+  }
+  settings.ntrace = -1;
+  settings.matrx = 0;
+  MaskRun run{v, masks, vars};
+  const qx::StepitResult result =
+      qx::stepit(settings, [&run](std::span<const double> x, int) { return run(x); }, v.term);
+  const std::span<const double> best(result.x.data(), static_cast<std::size_t>(vars.nv));
+  v.term.write(kFinal, mask_objective(v, masks, vars, best));
+}
+
 }  // namespace
 
 std::string_view unit_name(int k) {
@@ -723,9 +767,6 @@ void cmd_s(Vorne& v, const qx::CommandLine& line) {
 void cmd_mask(Vorne& v, const qx::CommandLine& line) {
   static const qx::Format kEnterVariables{"(1H ,'Enter the variable mask')"};
   static const qx::Format kCount{"(1H ,20X,'No. of variables = ',I2,/,/,1H ,'Enter the coefficient mask')"};
-  static const qx::Format kInitial{"(1H ,'Initial quadrature summed coeff = ',1P,G13.5,/,/)"};
-  static const qx::Format kHeading{"(1H ,'(N)  CHISQ        - Variables.........')"};
-  static const qx::Format kFinal{"(1H ,'  Final quadrature summed coeff = ',1P,G13.5)"};
   if (!require_system(v)) return;
   FitMasks& masks = v.masks;
   if (line.option != 'F') {
@@ -735,24 +776,9 @@ void cmd_mask(Vorne& v, const qx::CommandLine& line) {
     if (!read_mask(v, masks.coefficients, true)) return;
     masks.tolerance = line.number > 0.0 ? line.number : kMaskTolerance;
   }
-  const FitVariables vars = load_variables(v.sys, masks.variables);
-  MaskRun run{v, masks, vars};
-  v.term.write(kInitial, mask_objective(v, masks, vars, start_values(vars)));
-  if (vars.nv >= 1 && line.arg_letter() != 'V') {
-    v.term.write(kHeading);
-    qx::StepitSettings settings;
-    settings.nv = vars.nv;
-    for (int i = 0; i < vars.nv; ++i) {
-      settings.x[static_cast<std::size_t>(i)] = vars.start[static_cast<std::size_t>(i)];
-      settings.delmin[static_cast<std::size_t>(i)] = masks.tolerance;
-    }
-    settings.ntrace = -1;
-    settings.matrx = 0;
-    const qx::StepitResult result =
-        qx::stepit(settings, [&run](std::span<const double> x, int) { return run(x); }, v.term);
-    const double final_value =
-        mask_objective(v, masks, vars, std::span<const double>(result.x.data(), static_cast<std::size_t>(vars.nv)));
-    v.term.write(kFinal, final_value);
+  {
+    const QuietWalks quiet(v);
+    run_mask_fit(v, line.arg_letter() == 'V');
   }
   v.warnings = true;
 }
@@ -801,6 +827,7 @@ void cmd_agp(Vorne& v, const qx::CommandLine&) {
   const double dx = (high[0] - low[0]) / grid.n;
   const double dy = (high[1] - low[1]) / grid.m;
   MaskRun run{v, masks, vars};
+  const QuietWalks quiet(v);
   long points = 0;
   for (int j = 0; j <= grid.steps_y; ++j) {
     for (int i = 0; i <= grid.steps_x; ++i) {

@@ -280,6 +280,24 @@ TEST(FittingSession, MaskFitsTheAstigmatismOverTwoVariables) {
   EXPECT_LT(number_after(out, "  Final quadrature summed coeff = "), 1E-8) << out;
 }
 
+TEST(FittingSession, MaskZeroesTheSphericalAberrationWithTwoOctupoles) {
+  TempDir dir;
+  // Class 7, coefficient 1 of both planes: P and PB of the system over the two octupole
+  // fields. STIG first turns the warning switch on; the fit's own walks still print no notes.
+  const std::string out = run(load_shipped(dir, "octupole_triplet.vrn") + "STIG\nMASK\n1 4 3 1\n1 10 3 2\n1/\n"
+                                  "7 1 1 0\n7 2 1 0\n1/\nMASK V\n/\n/\n/\n/\n/\n/\n", dir);
+  const std::size_t mask = out.find("Enter the variable mask");
+  ASSERT_NE(mask, std::string::npos) << out;
+  const double initial = number_after(out, "Initial quadrature summed coeff = ", mask);
+  const double final_value = number_after(out, "  Final quadrature summed coeff = ", mask);
+  EXPECT_GT(initial, 1E3);
+  EXPECT_LT(final_value, 1E-9 * initial) << out.substr(mask);
+  EXPECT_EQ(out.find("%FOCAL", mask), std::string::npos);
+  // The best point stays applied: evaluating again gives the final value.
+  const std::size_t again = out.rfind("Initial quadrature summed coeff = ");
+  EXPECT_EQ(number_after(out, "Initial quadrature summed coeff = ", again), final_value);
+}
+
 TEST(FittingSession, MaskVOnlyEvaluatesAndMaskFReusesTheMasks) {
   TempDir dir;
   const std::string out = run(load_shipped(dir, "triplet_detuned.vrn") + "SAVE before\nMASK V\n" + kAstigmatismMasks +
