@@ -134,6 +134,32 @@ TEST(EditingSession, TypeCodeEditsIllegalSupraAndSystemEnd) {
   EXPECT_EQ(r.p(4, 1), 4.1);
 }
 
+TEST(EditingSession, CodesOutsideTheTableAreIllegal) {
+  TempDir dir;
+  // A code must lie in [0, 100): 100 and -4.10 are refused like 1.00, and asked again.
+  const std::string out = run(loaded(dir) + "ELEMEN 7\ny\n100\n-4.10\n9\nSAVE out\n", dir);
+  EXPECT_NE(out.find(" %ELEM-     100.00 Illegal type code\n"), std::string::npos) << out;
+  EXPECT_NE(out.find(" %ELEM-      -4.10 Illegal type code\n"), std::string::npos) << out;
+  EXPECT_EQ(saved(dir, "out.vrn").p(7, 1), 3.0);
+}
+
+TEST(EditingSession, ElectrostaticDipoleHeadings) {
+  TempDir dir;
+  const std::string text = " Dipole\n 0.00, 1.0, 1.00728, 3.0, -1.0\n 1.00, 0, 0, 0, 0, 0\n"
+                           " 3.00, 1.0, 0, 0\n 12.00, 0.2, 1000.0, 0.0\n 3.00, 1.0, 0, 0\n 9.00, 0, 0, 0\n";
+  const std::string out = run(loaded(dir, text) + "ELEMEN 4\ny\n\n\n\n\n", dir);
+  EXPECT_NE(out.find("           ELEMENT -  4       Elec Dipole    \n\n"
+                     " Type code   Length (m)  Ex (V/m)    Ey (V/m)  \n"),
+            std::string::npos)
+      << out;
+  // While its code is typed the default heading stands; then the dipole's own.
+  EXPECT_NE(out.find("       Elec Dipole      Type code =   12.000      new > "
+                     "       Elec Dipole     Length (m) =  0.20000      new > "
+                     "       Elec Dipole     Ex (V/m)   =   1000.0      new > "),
+            std::string::npos)
+      << out;
+}
+
 TEST(EditingSession, TheSystemEndKeepsItsCode) {
   TempDir dir;
   const std::string out = run(loaded(dir) + "ELEMEN 8\ny\n3.00\nSAVE out\n", dir);

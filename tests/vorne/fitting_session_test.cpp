@@ -155,6 +155,33 @@ TEST(FittingSession, PtfEndOfInputKeepsTheAnswersGiven) {
   EXPECT_EQ(s.p(6, 3), 5000.0);
 }
 
+TEST(FittingSession, PtfStrengthOfSolenoidsAndLensesWithoutAFormula) {
+  TempDir dir;
+  // A solenoid after a quadrupole: its strength is Q e / (2 p), not the quadrupole's factor
+  // left over; an accelerating column has no strength formula and shows its field.
+  const std::string text = " Solenoid\n 0.00, 1.0, 1.00728, 3.0, -1.0\n 1.00, 0, 0, 0, 0, 0\n"
+                           " 3.00, 1.0, 0, 0\n 4.10, 0.1, 0.5, 0.01\n 3.00, 0.2, 0, 0\n 11.00, 0.3, 0.8, 0.02\n"
+                           " 10.00, 0.1, 2000.0, 0.02\n 3.00, 0.5, 0, 0\n 9.00, 0, 0, 0\n";
+  const double p = momentum(3.0, 1.00728);
+  const std::string out = run(load_text(dir, text) + "PTF B\n\n\n\n", dir);
+  EXPECT_NE(out.find("  6 Constant       Magn Solenoid    1 field = " + edit_f(0.8 * kE / (2 * p), 11, 5) + " Beta  > "),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("  7 Constant       Elec Accelerate  1 field = " + edit_f(2000.0, 11, 5) + " Beta  > "),
+            std::string::npos)
+      << out;
+}
+
+TEST(FittingSession, PEndOfInputKeepsTheAnswersGiven) {
+  TempDir dir;
+  write_file(dir / "p.vcm", "P\n0.1\n");
+  run(load_shipped(dir, "quadruplet_detuned.vrn") + "@p\nSAVE out\n", dir);
+  const vorne::LensSystem s = saved(dir, "out.vrn");
+  EXPECT_EQ(s.p(4, 3), 0.1);
+  EXPECT_EQ(s.p(10, 3), -0.1);
+  EXPECT_EQ(s.p(6, 3), -0.235692);
+}
+
 // ---- P --------------------------------------------------------------------------------------------
 
 TEST(FittingSession, PShowsEachGroupAndAppliesItWithItsSigns) {
@@ -285,7 +312,7 @@ TEST(FittingSession, MaskZeroesTheSphericalAberrationWithTwoOctupoles) {
   // Class 7, coefficient 1 of both planes: P and PB of the system over the two octupole
   // fields. STIG first turns the warning switch on; the fit's own walks still print no notes.
   const std::string out = run(load_shipped(dir, "octupole_triplet.vrn") + "STIG\nMASK\n1 4 3 1\n1 10 3 2\n1/\n"
-                                  "7 1 1 0\n7 2 1 0\n1/\nMASK V\n/\n/\n/\n/\n/\n/\n", dir);
+                                  "7 1 1 0\n7 2 1 0\n1/\nMASK V\n/\n/\n/\n/\n/\n/\nMASK V\n/\n/\n/\n9 1 1 0\n/\n/\n", dir);
   const std::size_t mask = out.find("Enter the variable mask");
   ASSERT_NE(mask, std::string::npos) << out;
   const double initial = number_after(out, "Initial quadrature summed coeff = ", mask);
@@ -294,8 +321,14 @@ TEST(FittingSession, MaskZeroesTheSphericalAberrationWithTwoOctupoles) {
   EXPECT_LT(final_value, 1E-9 * initial) << out.substr(mask);
   EXPECT_EQ(out.find("%FOCAL", mask), std::string::npos);
   // The best point stays applied: evaluating again gives the final value.
-  const std::size_t again = out.rfind("Initial quadrature summed coeff = ");
+  const std::size_t first = out.find("Initial quadrature summed coeff = ", mask);
+  const std::size_t again = out.find("Initial quadrature summed coeff = ", first + 1);
+  const std::size_t third = out.find("Initial quadrature summed coeff = ", again + 1);
+  ASSERT_NE(third, std::string::npos) << out.substr(mask);
   EXPECT_EQ(number_after(out, "Initial quadrature summed coeff = ", again), final_value);
+  // The octupoles' own contribution (class 9) comes from the third-order walk too: after the
+  // fit it balances the quadrupoles' and is far from zero.
+  EXPECT_GT(number_after(out, "Initial quadrature summed coeff = ", third), 1E3);
 }
 
 TEST(FittingSession, MaskVOnlyEvaluatesAndMaskFReusesTheMasks) {
