@@ -225,6 +225,10 @@ TEST(FittingSession, SReportsTheAstigmatism) {
   EXPECT_NEAR(number_after(out, "(X/TH) = "), s(1, 2), 1E-4 * std::fabs(s(1, 2)));
   EXPECT_NEAR(number_after(out, "(Y/PH) = "), s(3, 4), 1E-4 * std::fabs(s(3, 4)));
   EXPECT_NE(out.find(" m/rad\n                       (Y/PH) = "), std::string::npos);
+  // /I: the image-side form, labelled C10 and C01.
+  const std::string image = run(load_shipped(dir, "triplet_detuned.vrn") + "S/I\n", dir);
+  EXPECT_NE(image.find(" sti>         Astigmatism       C10 = "), std::string::npos) << image;
+  EXPECT_NE(image.find(" m/rad\n                          C01 = "), std::string::npos) << image;
 }
 
 TEST(FittingSession, StigMakesTheShippedSystemsStigmatic) {
@@ -248,17 +252,26 @@ TEST(FittingSession, StigMakesTheShippedSystemsStigmatic) {
   }
 }
 
-TEST(FittingSession, StigXFitsOnlyTheXTerm) {
-  TempDir dir;
+TEST(FittingSession, StigXAndStigYFitOnlyTheirTerm) {
   const Mat4 s = detuned_triplet();
-  const std::string out = run(load_shipped(dir, "triplet_detuned.vrn") + "STIG/X\n", dir);
-  const std::vector<TraceLine> t = stig_trace(out);
-  ASSERT_FALSE(t.empty()) << out;
-  // Its objective is |(x|th)| alone (the combined value would include (y|ph)).
-  EXPECT_NEAR(t[0].value, std::fabs(s(1, 2)), 1E-4 * std::fabs(s(1, 2)));
-  const std::size_t after = out.find("After minimisation");
-  EXPECT_LT(std::fabs(number_after(out, "(X/TH) = ", after)), 1E-8);
-  EXPECT_GT(std::fabs(number_after(out, "(Y/PH) = ", after)), 1E-3);
+  struct Case {
+    const char* command;
+    double start;             // the term the fit sees
+    const char* fitted;       // label of the term driven to zero
+    const char* other;
+  };
+  for (const Case c : {Case{"STIG/X\n", s(1, 2), "(X/TH) = ", "(Y/PH) = "},
+                       Case{"STIG/Y\n", s(3, 4), "(Y/PH) = ", "(X/TH) = "}}) {
+    TempDir dir;
+    const std::string out = run(load_shipped(dir, "triplet_detuned.vrn") + c.command, dir);
+    const std::vector<TraceLine> t = stig_trace(out);
+    ASSERT_FALSE(t.empty()) << out;
+    // Its objective is that term alone (the combined value would include the other).
+    EXPECT_NEAR(t[0].value, std::fabs(c.start), 1E-4 * std::fabs(c.start)) << c.command;
+    const std::size_t after = out.find("After minimisation");
+    EXPECT_LT(std::fabs(number_after(out, c.fitted, after)), 1E-8) << c.command;
+    EXPECT_GT(std::fabs(number_after(out, c.other, after)), 1E-3) << c.command;
+  }
 }
 
 TEST(FittingSession, StigAtLevelMinusSixFitsTheImageDistances) {
