@@ -125,15 +125,17 @@ void show_element(Vorne& v, int p, const TypeCode& t, const HeadingSelection& se
                s.p(p, 12));
 }
 
-// "New data? > ": true for an answer beginning with Y or y.
-bool wants_new_data(Vorne& v) {
+enum class NewData { yes, no, end };
+
+// "New data? > ": yes for an answer beginning with Y or y.
+NewData ask_new_data(Vorne& v) {
   static const qx::Format kAsk{"(1H ,'New data? > ',$)"};
   v.term.write(kAsk);
   std::string rec;
-  if (v.in().read_line(rec) != qx::ReadStatus::ok) return false;
+  if (v.in().read_line(rec) != qx::ReadStatus::ok) return NewData::end;
   const std::string answer(qx::trim_right(rec));
   if (v.echo()) v.term.list(answer.substr(0, 1));
-  return !answer.empty() && (answer[0] == 'Y' || answer[0] == 'y');
+  return !answer.empty() && (answer[0] == 'Y' || answer[0] == 'y') ? NewData::yes : NewData::no;
 }
 
 enum class CodeAnswer { stored, kept, ends_edit, again };
@@ -376,8 +378,9 @@ void cmd_elemen(Vorne& v, const qx::CommandLine& line) {
   } else {
     show_element(v, p, t, headings_for(t.type, t.polarity));
   }
-  if (!wants_new_data(v)) return;
-  if (!edit_row(v, p)) return;
+  const NewData answer = ask_new_data(v);
+  if (answer == NewData::end) return;
+  if (answer == NewData::yes && !edit_row(v, p)) return;
 
   collect_groups(s, v.term);
   system_walk(v, 1);
