@@ -682,7 +682,13 @@ double mask_objective(Vorne& v, const FitMasks& masks, const FitVariables& vars,
   ExcitationCoefficients e;
   if (needs(cm, {kLensExcitation, kGroupExcitation, kOctupoleExcitation}))
     e = excitation_coefficients(v, kFitPerturbation);
-  if (needs(cm, {kChromatic})) chromatic_run(v, kFitPerturbation);
+  if (needs(cm, {kChromatic})) {
+    // The run's own walks would trace at a positive level, at every trial point.
+    const int level = v.idiag;
+    v.idiag = std::min(level, 0);
+    chromatic_run(v, kFitPerturbation);
+    v.idiag = level;
+  }
   system_walk(v, walk_mode(cm), false);
   double sum = 0.0;
   for (int i = 0; i < mask_length(cm); ++i) {
