@@ -356,6 +356,16 @@ TEST(FittingSession, MaskVOnlyEvaluatesAndMaskFReusesTheMasks) {
   EXPECT_LT(std::fabs(number_after(out, "(X/TH) = ", f)), 1E-8);
 }
 
+TEST(FittingSession, MaskFStartsFromTheCurrentValues) {
+  TempDir dir;
+  // After a fit, a field changed by hand is where MASK/F starts (not the fit's last values).
+  const std::string out = run(load_shipped(dir, "triplet_detuned.vrn") + "MASK\n" + kAstigmatismMasks +
+                                  "PTF T\n0.3\n\n\nMASK/F V\n", dir);
+  const std::size_t f = out.rfind("Initial quadrature summed coeff = ");
+  EXPECT_LT(number_after(out, "  Final quadrature summed coeff = "), 1E-8);
+  EXPECT_GT(number_after(out, "Initial quadrature summed coeff = ", f), 1E-2) << out.substr(f);
+}
+
 TEST(FittingSession, MaskRowsOutOfRangeAreAskedAgain) {
   TempDir dir;
   // Column 1 (the type code), kind 3, row 99, link 0; then class 10 and lens 9 of three.
