@@ -56,7 +56,8 @@ BENCHMARK(BM_StigQuadruplet)->Unit(benchmark::kMillisecond);
 void BM_AgpThirdOrder90x90(benchmark::State& state) {
   Loaded l("octupole_triplet.vrn");
   // The two octupole fields against the system's x spherical aberration.
-  std::ofstream(l.dir / "answers.txt") << "1 4 3 1\n1 10 3 2\n1/\n7 1 1 0\n1/\n-0.01 0.01\n-0.01 0.01\n90 90\ngrid.agp\n";
+  std::ofstream(l.dir / "answers.txt")
+      << "1 4 3 1\n1 10 3 2\n1/\n7 1 1 0\n1/\n-0.01 0.01\n-0.01 0.01\n90 90\ngrid.agp\n";
   for (auto _ : state) {
     l.v.sys = l.start;
     l.term.clear();

@@ -402,7 +402,9 @@ void cmd_couple(Vorne& v, const qx::CommandLine&) {
   std::array<std::string, kRows + 1> labels;
   for (int i = 1; i <= s.izend; ++i) {
     const TypeCode t = s.type_at(i);
-    std::string label = t.type == kParticle ? "Pa" : t.type == kSystemEnd ? "En" : std::string(type_name(t.type).substr(0, 2));
+    std::string label = t.type == kParticle    ? "Pa"
+                        : t.type == kSystemEnd ? "En"
+                                               : std::string(type_name(t.type).substr(0, 2));
     if (t.polarity > 0) label[1] = 'm';
     if (t.polarity < 0) label[1] = 'e';
     labels[static_cast<std::size_t>(i)] = label;

@@ -27,7 +27,8 @@ namespace vorne {
 namespace {
 
 constexpr std::array<std::string_view, kFieldUnits> kUnitNames = {
-    "Tesla", "Gauss", "kG   ", "Mcbox", "Lqctl", "kV   ", "Volts", "MeV  ", "Beta ", "AmpTn", "Tesla", "Theta", "Fd Gr"};
+    "Tesla", "Gauss", "kG   ", "Mcbox", "Lqctl", "kV   ", "Volts",
+    "MeV  ", "Beta ", "AmpTn", "Tesla", "Theta", "Fd Gr"};
 
 // Unit indices by role.
 constexpr int kTesla = 1;
@@ -229,7 +230,8 @@ void set_group_values(LensSystem& s, std::span<const double> x) {
 
 void run_stig(Vorne& v, const qx::CommandLine& line) {
   static const qx::Format kInitialImage{
-      "(1H ,'Initial combined image distance error = ',1P,G13.5,/,/,1H ,'(N)   X-Y error   - FIELDS (',I2,')............')"};
+      "(1H ,'Initial combined image distance error = ',1P,G13.5,/,/,"
+      "1H ,'(N)   X-Y error   - FIELDS (',I2,')............')"};
   static const qx::Format kInitialAstig{
       "(1H ,'Initial combined astigmatism = ',1P,G13.5,/,/,1H ,'(N)  Comb. Astg.  - FIELDS (',I2,')............')"};
   static const qx::Format kTrace{"(1H ,I3,' ',1P,G13.5,'  ',20(1P,G13.5,' '))"};

@@ -164,7 +164,8 @@ TEST(FittingSession, PtfStrengthOfSolenoidsAndLensesWithoutAFormula) {
                            " 10.00, 0.1, 2000.0, 0.02\n 3.00, 0.5, 0, 0\n 9.00, 0, 0, 0\n";
   const double p = momentum(3.0, 1.00728);
   const std::string out = run(load_text(dir, text) + "PTF B\n\n\n\n", dir);
-  EXPECT_NE(out.find("  6 Constant       Magn Solenoid    1 field = " + edit_f(0.8 * kE / (2 * p), 11, 5) + " Beta  > "),
+  EXPECT_NE(out.find("  6 Constant       Magn Solenoid    1 field = " + edit_f(0.8 * kE / (2 * p), 11, 5) +
+                     " Beta  > "),
             std::string::npos)
       << out;
   EXPECT_NE(out.find("  7 Constant       Elec Accelerate  1 field = " + edit_f(2000.0, 11, 5) + " Beta  > "),
@@ -198,8 +199,9 @@ TEST(FittingSession, PShowsEachGroupAndAppliesItWithItsSigns) {
   EXPECT_EQ(s.p(8, 3), 0.235692);
 
   TempDir dir2;
-  const std::string none = run(load_text(dir2, " Constant\n 0.00, 1, 1, 3, -1\n 1.00, 0,0,0,0,0\n 4.00, 0.1, 0.5, 0.01\n"
-                                               " 9.00, 0, 0, 0\n") + "P\nSTIG\n", dir2);
+  const std::string constant =
+      " Constant\n 0.00, 1, 1, 3, -1\n 1.00, 0,0,0,0,0\n 4.00, 0.1, 0.5, 0.01\n 9.00, 0, 0, 0\n";
+  const std::string none = run(load_text(dir2, constant) + "P\nSTIG\n", dir2);
   EXPECT_NE(none.find(kPrompt + " No variable first order elements.\n"), std::string::npos) << none;
   EXPECT_NE(none.find(" m/rad\n No variable first order elements.\n"), std::string::npos) << none;
 }
@@ -325,7 +327,8 @@ TEST(FittingSession, MaskZeroesTheSphericalAberrationWithTwoOctupoles) {
   // Class 7, coefficient 1 of both planes: P and PB of the system over the two octupole
   // fields. STIG first turns the warning switch on; the fit's own walks still print no notes.
   const std::string out = run(load_shipped(dir, "octupole_triplet.vrn") + "STIG\nMASK\n1 4 3 1\n1 10 3 2\n1/\n"
-                                  "7 1 1 0\n7 2 1 0\n1/\nMASK V\n/\n/\n/\n/\n/\n/\nMASK V\n/\n/\n/\n9 1 1 0\n/\n/\n", dir);
+                                  "7 1 1 0\n7 2 1 0\n1/\nMASK V\n/\n/\n/\n/\n/\n/\n"
+                                  "MASK V\n/\n/\n/\n9 1 1 0\n/\n/\n", dir);
   const std::size_t mask = out.find("Enter the variable mask");
   ASSERT_NE(mask, std::string::npos) << out;
   const double initial = number_after(out, "Initial quadrature summed coeff = ", mask);
@@ -377,7 +380,8 @@ TEST(FittingSession, MaskRowsOutOfRangeAreAskedAgain) {
     ++n;
   EXPECT_EQ(n, 4u) << out;
   EXPECT_NE(out.find("?MASK- Not a coefficient"), std::string::npos);
-  EXPECT_NE(out.find("                         3    1    3    0\n Initial quadrature summed coeff = "), std::string::npos)
+  EXPECT_NE(out.find("                         3    1    3    0\n Initial quadrature summed coeff = "),
+            std::string::npos)
       << out;
 }
 
@@ -396,7 +400,8 @@ TEST(FittingSession, AgpWritesTheGridAndRestoresTheVariables) {
   // Two free-form numbers for the grid: "3 2" is 3 x 2 steps, (3+1) x (2+1) points.
   const std::string out = run(load_shipped(dir, "triplet_detuned.vrn") + "SAVE before\nAGP\n" + kAstigmatismMasks +
                                   "0.25 0.25\n0.25 0.26\n-0.13 -0.12\n3 2\ngrid.dat\nSAVE after\n", dir);
-  EXPECT_NE(out.find("  This command works only for 2 variables,\n  No. of variables =  2\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("  This command works only for 2 variables,\n  No. of variables =  2\n"), std::string::npos)
+      << out;
   EXPECT_NE(out.find(" ?AGP- Minimum and maximum must differ.\n Central value of variable 1 is "), std::string::npos);
   EXPECT_NE(out.find(" Central value of variable 2 is " + edit_g(-0.128921635749378, 13, 5, 1) +
                      "\n Minimun and maximum values > "),
