@@ -15,8 +15,6 @@ void cmd_trace(Vorne&, const qx::CommandLine&) {}
 
 void cmd_spec(Vorne&, const qx::CommandLine&) {}
 
-void cmd_excite(Vorne&, const qx::CommandLine&) {}
-
 void cmd_cofout(Vorne&, const qx::CommandLine&) {}
 
 }  // namespace vorne

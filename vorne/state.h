@@ -37,6 +37,7 @@ struct Vorne {
   int idiag = -1;             // working diagnostic level (follows row 1, column 5)
   std::string help_file;      // help file name (at most 50 characters)
   std::string corr_name;      // output name set by CORR ("<argument>.lpt"), blank if none
+  int excite_unit = 1;        // EXCITE/CHROM: field unit 1-5 of PTF's table (1 shows "%")
   qx::Output* listing = nullptr;   // the final run's listing while it is open
   bool finished = false;      // set by the commands that end the program
 

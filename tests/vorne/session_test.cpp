@@ -113,10 +113,10 @@ TEST(Session, MenuListsTheTableEightToALine) {
 TEST(Session, AbbreviationsAndLongWordsRunTheirCommandSilently) {
   TempDir dir;
   // ELEMEN, EFFECT, EXCITE, CHROM, SQUEEZ, ELEMEN, XSCTN, IDLOUT: none prints "?"; the editing
-  // commands say that there is no system to edit.
+  // commands and the reports say that there is no system.
   const std::string out = run("EL\nEF\nEXC\nCH\nSQ\nELEMENTS\nxsctn\nIDLOUT\nE\n", dir);
   const std::string none = kPrompt + " ?VORNE- No system loaded.\n";
-  EXPECT_EQ(out, none + none + kPrompt + kPrompt + none + none + kPrompt + kPrompt + kPrompt);
+  EXPECT_EQ(out, none + none + none + none + none + none + kPrompt + kPrompt + kPrompt);
 }
 
 TEST(Session, UnknownWordEchoesTheWholeCanonicalLine) {
