@@ -1,7 +1,8 @@
 // The octupole correction commands: FISHK (thin-lens estimate of the quadrupoles' spherical
 // aberration, corrected when there are octupoles enough) and CRAM (correction towards
 // targets the user types, offered as the system's present coefficients).
-#include <cmath>
+#include <cstddef>
+#include <utility>
 
 #include "commands.h"
 #include "corrections.h"
@@ -14,8 +15,8 @@ namespace vorne {
 namespace {
 
 constexpr std::size_t kCoefficientField = 12;   // the answers are read as F12.0
-constexpr double kPerMilliradian = 0.001;       // image-side micrometre/milliradian^3 per m/rad^3 and
-                                                // unit magnification
+// Micrometres per milliradian cubed in one m/rad^3, per unit of magnification.
+constexpr double kPerMilliradian = 0.001;
 
 }  // namespace
 

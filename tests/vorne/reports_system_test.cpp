@@ -91,13 +91,15 @@ TEST(ReportsRuss, FocalLengthsMagnificationsImageErrorsAndThinLens) {
   expect_lines(run_example("RUSS\n").reply(2), want, "RUSS");
 }
 
-TEST(ReportsRuss, ASystemWithoutLensesHasNoParameters) {
+TEST(ReportsRuss, ASystemWithoutLensesHasNoParametersNoMeritNoThinLensVectors) {
   TempDir dir;
   const std::string drifts =
       " Drifts\n 0.00, 1.0, 1.00728, 3.0, -1.0\n 1.00, 5.0E-6, 2.0E-4, 5.0E-6, 2.0E-4, 0.01\n"
       " 3.00, 1.0, 0.0, 0.0\n 9.00, 0.0, 0.0, 0.0\n SENTINEL\n";
-  const Transcript t = run_vorne(dir, "DATA drifts\nRUSS\nSYSTEM\n", {{"drifts.vrn", drifts}});
+  const Transcript t = run_vorne(dir, "DATA drifts\nRUSS\nSYSTEM\nVECTOR -4\n", {{"drifts.vrn", drifts}});
   EXPECT_EQ(t.reply(2), " %RUSS- No active lens in the system.\n");
+  // Without quadrupoles FISHK has no coefficients to offer: no vectors either.
+  EXPECT_EQ(t.reply(4), " %FISHK- The system is unsuited for FISHK/CRAMER Number of quads =  0\n");
   // No aberration: no figure of merit, and no division by zero.
   EXPECT_NE(t.reply(3).find(" (x/th3)=" + g12(0.0) + " (y/ph3)=" + g12(0.0) + "\n \n"
                             " %SYSTEM- No spherical aberration: the figure of merit is not defined.\n\n"),
