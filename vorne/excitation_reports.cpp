@@ -124,6 +124,9 @@ void cmd_excite(Vorne& v, const qx::CommandLine& line) {
   // values, the walk's columns) and the last walk's results come back bit for bit.
   const LensSystem keep_system = v.sys;
   const WalkResult keep_walk = v.walk;
+  // The octupoles' rays are carried at third order, where the transform would also add the
+  // chromatic terms of whatever chromatic run came last; an excitation error has none.
+  v.walk.chromatic = ChromaticTerms{};
   const ExcitationCoefficients e = excitation_coefficients(v, perturbation);
   std::vector<double> group_values;   // as the coefficients' groups were collected
   for (int g = 1; g <= e.groups; ++g) group_values.push_back(v.sys.group_value(g));
