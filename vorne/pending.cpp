@@ -61,6 +61,4 @@ void cmd_cram(Vorne&, const qx::CommandLine&) {}
 
 void cmd_fishk(Vorne&, const qx::CommandLine&) {}
 
-void cmd_cofout(Vorne&, const qx::CommandLine&) {}
-
 }  // namespace vorne
