@@ -9,33 +9,7 @@
 
 namespace vorne {
 
-// ---- Computations ------------------------------------------------------------------------------
-
-void build_variable_list(Vorne&) {}
-
 // ---- Commands ----------------------------------------------------------------------------------
-
-void cmd_elemen(Vorne&, const qx::CommandLine&) {}
-
-void cmd_couple(Vorne&, const qx::CommandLine&) {}
-
-void cmd_insert(Vorne&, const qx::CommandLine&) {}
-
-void cmd_remove(Vorne&, const qx::CommandLine&) {}
-
-void cmd_squeez(Vorne&, const qx::CommandLine&) {}
-
-void cmd_effect(Vorne&, const qx::CommandLine&) {}
-
-void cmd_p(Vorne&, const qx::CommandLine&) {}
-
-void cmd_ptf(Vorne&, const qx::CommandLine&) {}
-
-void cmd_s(Vorne&, const qx::CommandLine&) {}
-
-void cmd_mask(Vorne&, const qx::CommandLine&) {}
-
-void cmd_agp(Vorne&, const qx::CommandLine&) {}
 
 void cmd_trace(Vorne&, const qx::CommandLine&) {}
 

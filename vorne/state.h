@@ -10,6 +10,7 @@
 #include <string>
 
 #include "qx/session.h"
+#include "fitting.h"
 #include "qx/units.h"
 #include "system.h"
 #include "walk.h"
@@ -30,6 +31,8 @@ struct Vorne {
   LensSystem sys;             // the element table and everything that goes with it
   WalkResult walk;            // results of the last system walk
   bool warnings = false;      // warning switch: on after a fit; gates the MAG and FOCAL notes
+  FieldUnits units;           // PTF: unit factors (start values) and the unit letter chosen
+  FitMasks masks;             // MASK and AGP: the last masks and MASK's tolerance
 
   int idiag = -1;             // working diagnostic level (follows row 1, column 5)
   std::string help_file;      // help file name (at most 50 characters)

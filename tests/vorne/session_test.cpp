@@ -112,9 +112,11 @@ TEST(Session, MenuListsTheTableEightToALine) {
 
 TEST(Session, AbbreviationsAndLongWordsRunTheirCommandSilently) {
   TempDir dir;
-  // ELEMEN, EFFECT, EXCITE, CHROM, SQUEEZ, ELEMEN, XSCTN, IDLOUT: none prints "?".
+  // ELEMEN, EFFECT, EXCITE, CHROM, SQUEEZ, ELEMEN, XSCTN, IDLOUT: none prints "?"; the editing
+  // commands say that there is no system to edit.
   const std::string out = run("EL\nEF\nEXC\nCH\nSQ\nELEMENTS\nxsctn\nIDLOUT\nE\n", dir);
-  EXPECT_EQ(out, kPrompt + kPrompt + kPrompt + kPrompt + kPrompt + kPrompt + kPrompt + kPrompt + kPrompt);
+  const std::string none = kPrompt + " ?VORNE- No system loaded.\n";
+  EXPECT_EQ(out, none + none + kPrompt + kPrompt + none + none + kPrompt + kPrompt + kPrompt);
 }
 
 TEST(Session, UnknownWordEchoesTheWholeCanonicalLine) {
