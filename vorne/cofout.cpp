@@ -145,8 +145,8 @@ CoefficientValues coefficient_values(Vorne& v, char shape) {
   c.shape = shape;
   c.total_length = s.total_length;
   c.first = w.s;
-  for (int i = 1; i <= 4; ++i)
-    for (int k = 0; k < 10; ++k) c.second[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(k)] = w.s2(i, 5 + k);
+  for (std::size_t i = 0; i < 4; ++i)
+    for (std::size_t k = 0; k < 10; ++k) c.second[i][k] = w.s2(static_cast<int>(i) + 1, static_cast<int>(k) + 5);
   const ThirdOrderSet r = magnification_included(w.total, mag(v, s.izend));
   for (int plane = 1; plane <= 2; ++plane)
     for (int j = 1; j <= 10; ++j)

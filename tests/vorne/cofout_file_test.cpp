@@ -189,7 +189,8 @@ TEST(CofoutFile, EveryShippedSystemMatchesTheIndependentExpectationRecordByRecor
     const auto got = qxtest::split_lines(qxtest::read_file(file));
     ASSERT_EQ(got.size(), 22u) << what << "\n" << qxtest::read_file(file);
     // Records without numbers, and the geometry, exactly.
-    for (const int k : {0, 1, 2, 3, 4, 5, 6, 17, 18, 21}) EXPECT_EQ(got[k], e.records[k]) << what << " record " << k + 1;
+    for (const int k : {0, 1, 2, 3, 4, 5, 6, 17, 18, 21})
+      EXPECT_EQ(got[k], e.records[k]) << what << " record " << k + 1;
     // The matrices and coefficients field by field (group scale for residues of zero).
     struct Span {
       int first_record, records, fields, w, d, group;
@@ -202,7 +203,8 @@ TEST(CofoutFile, EveryShippedSystemMatchesTheIndependentExpectationRecordByRecor
         const std::string& want_line = e.records[static_cast<std::size_t>(rec)];
         ASSERT_EQ(line.size(), want_line.size()) << what << " record " << rec + 1 << "\n" << line << "\n" << want_line;
         for (int f = 0; f < sp.fields; ++f) {
-          const std::string field = line.substr(1 + static_cast<std::size_t>(f * (sp.w + 1)), static_cast<std::size_t>(sp.w));
+          const auto width = static_cast<std::size_t>(sp.w);
+          const std::string field = line.substr(1 + static_cast<std::size_t>(f) * (width + 1), width);
           EXPECT_TRUE(same_field(field, e.values[value_at], sp.w, sp.d, e.scale_of_group[sp.group]))
               << what << " record " << rec + 1 << " field " << f + 1 << ": [" << field << "] want "
               << g(e.values[value_at], sp.w, sp.d);
