@@ -15,6 +15,4 @@ void cmd_trace(Vorne&, const qx::CommandLine&) {}
 
 void cmd_spec(Vorne&, const qx::CommandLine&) {}
 
-void cmd_cofout(Vorne&, const qx::CommandLine&) {}
-
 }  // namespace vorne
