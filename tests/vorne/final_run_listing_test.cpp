@@ -38,9 +38,11 @@ TEST(FinalRun, ExitNineListsEverySectionOfTheExampleInOrder) {
   const std::string listing = qxtest::read_file(dir / "triplet.lpt");
 
   // Header, element lines (columns 2-5, a drift its length), total length, level.
-  std::string head = " " + t.title + "    file triplet.vrn\n" + element_line(1, "Collimator", 0.0, {t.p(1, 2), t.p(1, 3), t.p(1, 4), 9.0}) +
-         " \n  Beam data  " + qx::edit_g(t.p(2, 2) * 1e6, 13, 5) + " UM  " + qx::edit_g(t.p(2, 3) * 1e3, 13, 5) +
-         " MR  " + qx::edit_g(t.p(2, 4) * 1e6, 13, 5) + " UM  " + qx::edit_g(t.p(2, 5) * 1e3, 13, 5) + " MR  \n";
+  std::string head = " " + t.title + "    file triplet.vrn\n" +
+                     element_line(1, "Collimator", 0.0, {t.p(1, 2), t.p(1, 3), t.p(1, 4), 9.0}) +
+                     " \n  Beam data  " + qx::edit_g(t.p(2, 2) * 1e6, 13, 5) + " UM  " +
+                     qx::edit_g(t.p(2, 3) * 1e3, 13, 5) + " MR  " + qx::edit_g(t.p(2, 4) * 1e6, 13, 5) + " UM  " +
+                     qx::edit_g(t.p(2, 5) * 1e3, 13, 5) + " MR  \n";
   std::size_t lens = 0;
   for (int iz = 3; iz < t.izend; ++iz) {
     if (static_cast<int>(t.p(iz, 1) + 1e-6) == 3) {
@@ -132,7 +134,8 @@ TEST(FinalRun, ThreeOctupolesAndAtMostFourQuadrupolesGetTheirCorrections) {
   ASSERT_NE(hawkes, std::string::npos);
   const std::size_t table = listing.find(" Required corrections;\n      Octupole          Field      Unit\n", hawkes);
   ASSERT_NE(table, std::string::npos);
-  for (const int row : {6, 10, 14}) EXPECT_NE(listing.find("\n        " + i2(row) + "          ", table), std::string::npos);
+  for (const int row : {6, 10, 14})
+    EXPECT_NE(listing.find("\n        " + i2(row) + "          ", table), std::string::npos);
 }
 
 }  // namespace

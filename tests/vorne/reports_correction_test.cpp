@@ -93,7 +93,8 @@ TEST(ReportsFishk, ThreeOctupolesAreSolvedForTheThinLensCoefficientsInMetresPerR
   ASSERT_NE(table, std::string::npos) << reply;
   EXPECT_LT(hawkes, determinant);
   EXPECT_LT(determinant, table);
-  for (const int row : {6, 10, 14}) EXPECT_NE(reply.find("\n        " + i2(row) + "          ", table), std::string::npos);
+  for (const int row : {6, 10, 14})
+    EXPECT_NE(reply.find("\n        " + i2(row) + "          ", table), std::string::npos);
 
   // The octupoles' part of the next walk's sums is minus FISHK's P, PB and mixed term, all in
   // m/rad^3: the image-side scaling of FISHK's table is for display only.
