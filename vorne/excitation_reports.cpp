@@ -32,18 +32,6 @@ int unit_for_letter(char letter, int current) {
   }
 }
 
-// The rows whose excitation coefficients are first-order lens coefficients, in the order the
-// coefficients are stored: lenses other than magnetic dipoles and octupoles.
-std::vector<int> first_order_lens_rows(const LensSystem& s) {
-  std::vector<int> rows;
-  for (int iz = kFirstElementRow; iz <= std::min(s.izend, kRows); ++iz) {
-    const TypeCode t = s.type_at(iz);
-    if (t.polarity == 0 || t.type == kDipole || t.type == kOctupole) continue;
-    rows.push_back(iz);
-  }
-  return rows;
-}
-
 // Coefficients per percent become coefficients per unit of field: a change of 1 % is
 // field x factor / 100 units.
 double per_unit(double field, double unit_factor, int unit) {
@@ -51,8 +39,8 @@ double per_unit(double field, double unit_factor, int unit) {
   return kPercent / (field * unit_factor);
 }
 
-void print_excitation(Vorne& v, const ExcitationCoefficients& e, const std::vector<int>& rows,
-                      const std::vector<double>& group_values, double perturbation) {
+void print_excitation(Vorne& v, const ExcitationCoefficients& e, const std::vector<double>& group_values,
+                      double perturbation) {
   static const qx::Format kHeading{
       "(1H ,/,1H ,'Excitation Aberration Coefficients  ','(',A,') Perturbation = ',0P,F9.4,'%',/,"
       "1H ,'First Order')"};
@@ -69,7 +57,7 @@ void print_excitation(Vorne& v, const ExcitationCoefficients& e, const std::vect
   // Every lens is listed, also one whose coefficients vanish (a lens at zero field).
   for (int n = 1; n <= e.lenses; ++n) {
     const std::size_t k = static_cast<std::size_t>(n - 1);
-    const double f = per_unit(v.sys.p(rows[k], 3), unit_factor, unit);
+    const double f = per_unit(v.sys.p(e.lens_row[k], 3), unit_factor, unit);
     v.term.write(kLens, n, e.lens[k][0] * f, n, e.lens[k][1] * f);
   }
   if (e.groups >= 2) {
@@ -132,7 +120,7 @@ void cmd_excite(Vorne& v, const qx::CommandLine& line) {
   for (int g = 1; g <= e.groups; ++g) group_values.push_back(v.sys.group_value(g));
   v.sys = keep_system;
   v.walk = keep_walk;
-  print_excitation(v, e, first_order_lens_rows(v.sys), group_values, perturbation);
+  print_excitation(v, e, group_values, perturbation);
 }
 
 }  // namespace vorne

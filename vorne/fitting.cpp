@@ -658,6 +658,7 @@ ExcitationCoefficients excitation_coefficients(Vorne& v, double percent) {
       const Vec4 ray = trace(1, angle, angle);
       const std::size_t k = static_cast<std::size_t>(e.lenses++);
       e.lens[k] = {ray(1) * 1.0E3, ray(3) * 1.0E3};
+      e.lens_row[k] = iz;
     }
   }
   e.groups = s.nv;

@@ -84,6 +84,7 @@ void apply_variables(LensSystem& s, const FitVariables& vars, std::span<const do
 struct ExcitationCoefficients {
   int lenses = 0;
   std::array<std::array<double, 2>, kRows> lens{};
+  std::array<int, kRows> lens_row{};   // the row of each lens
   int octupoles = 0;
   std::array<std::array<double, 2>, kRows> octupole{};
   int groups = 0;
