@@ -1,7 +1,7 @@
 // EXCITE and CHROM: how far the image of a ray moves when the lens excitations (a power
 // supply error) or the particle momentum change by a given percentage. Both perturb the
 // system to measure it and put back the element table and the walk's results exactly.
-#include <cmath>
+#include <string_view>
 #include <vector>
 
 #include "commands.h"
