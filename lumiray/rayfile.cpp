@@ -1,11 +1,11 @@
 #include "rayfile.h"
 
-#include <unistd.h>
-
 #include <bit>
 #include <cstring>
 #include <system_error>
 #include <vector>
+
+#include "qx/units.h"
 
 namespace lumiray {
 
@@ -191,8 +191,7 @@ std::unique_ptr<RayWriter> RayWriter::open(const std::filesystem::path& path, Mo
   std::filesystem::path temp;
   std::FILE* f = nullptr;
   if (mode == Mode::replace) {
-    temp = path;
-    temp += ".tmp" + std::to_string(::getpid());
+    temp = qx::temporary_name(path);
     f = std::fopen(temp.c_str(), "wb");
   } else {
     std::error_code ec;
@@ -226,13 +225,7 @@ std::unique_ptr<RayWriter> RayWriter::open(const std::filesystem::path& path, Mo
   return w;
 }
 
-RayWriter::~RayWriter() {
-  if (file_ != nullptr) std::fclose(file_);
-  if (!temp_.empty()) {
-    std::error_code ec;
-    std::filesystem::remove(temp_, ec);
-  }
-}
+RayWriter::~RayWriter() { qx::close_and_discard(file_, temp_); }
 
 bool RayWriter::write(const Ray& r) {
   unsigned char rec[kRayRecordBytes];
@@ -245,20 +238,6 @@ bool RayWriter::write(const Ray& r) {
   return true;
 }
 
-bool RayWriter::finish() {
-  if (file_ == nullptr) return !failed_;
-  if (std::fclose(file_) != 0) failed_ = true;
-  file_ = nullptr;
-  if (temp_.empty()) return !failed_;
-  std::error_code ec;
-  if (!failed_) std::filesystem::rename(temp_, path_, ec);
-  if (failed_ || ec) {
-    std::filesystem::remove(temp_, ec);
-    temp_.clear();
-    return false;
-  }
-  temp_.clear();
-  return true;
-}
+bool RayWriter::finish() { return qx::close_and_commit(file_, temp_, path_, failed_); }
 
 }  // namespace lumiray

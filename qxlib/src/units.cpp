@@ -72,8 +72,7 @@ std::unique_ptr<FileOutput> FileOutput::open(const std::filesystem::path& path, 
       break;
     case Mode::atomic: {
       if (path.empty() || std::filesystem::is_directory(path)) return nullptr;
-      temp = path;
-      temp += ".tmp" + std::to_string(::getpid());
+      temp = temporary_name(path);
       f = std::fopen(temp.c_str(), "w");
       if (f == nullptr) temp.clear();
       break;
@@ -83,13 +82,7 @@ std::unique_ptr<FileOutput> FileOutput::open(const std::filesystem::path& path, 
   return std::unique_ptr<FileOutput>(new FileOutput(f, path, temp, unit));
 }
 
-FileOutput::~FileOutput() {
-  if (file_ != nullptr) std::fclose(file_);
-  if (!temp_.empty()) {
-    std::error_code ec;
-    std::filesystem::remove(temp_, ec);
-  }
-}
+FileOutput::~FileOutput() { close_and_discard(file_, temp_); }
 
 void FileOutput::emit(std::string_view text) {
   if (file_ == nullptr) return;
@@ -100,20 +93,36 @@ void FileOutput::flush() {
   if (file_ != nullptr && std::fflush(file_) != 0) failed_ = true;
 }
 
-bool FileOutput::commit() {
-  if (file_ == nullptr) return !failed_;
-  if (std::fclose(file_) != 0) failed_ = true;
-  file_ = nullptr;
-  if (temp_.empty()) return !failed_;
+bool FileOutput::commit() { return close_and_commit(file_, temp_, path_, failed_); }
+
+std::filesystem::path temporary_name(const std::filesystem::path& path) {
+  std::filesystem::path temp = path;
+  temp += ".tmp" + std::to_string(::getpid());
+  return temp;
+}
+
+bool close_and_commit(std::FILE*& f, std::filesystem::path& temp, const std::filesystem::path& path, bool& failed) {
+  if (f == nullptr) return !failed;
+  if (std::fclose(f) != 0) failed = true;
+  f = nullptr;
+  if (temp.empty()) return !failed;
   std::error_code ec;
-  if (!failed_) std::filesystem::rename(temp_, path_, ec);
-  if (failed_ || ec) {
-    std::filesystem::remove(temp_, ec);
-    temp_.clear();
+  if (!failed) std::filesystem::rename(temp, path, ec);
+  if (failed || ec) {
+    std::filesystem::remove(temp, ec);
+    temp.clear();
     return false;
   }
-  temp_.clear();
+  temp.clear();
   return true;
+}
+
+void close_and_discard(std::FILE* f, const std::filesystem::path& temp) {
+  if (f != nullptr) std::fclose(f);
+  if (!temp.empty()) {
+    std::error_code ec;
+    std::filesystem::remove(temp, ec);
+  }
 }
 
 // ---------------------------------------------------------------------------------------

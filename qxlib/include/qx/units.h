@@ -129,6 +129,17 @@ class FileOutput : public Output {
   bool failed_ = false;
 };
 
+// Replacing a file safely: the new contents go to a temporary file beside it, which takes the
+// name only when everything was written. FileOutput's atomic mode and binary writers share it.
+// The temporary name beside path: "<path>.tmp<pid>".
+std::filesystem::path temporary_name(const std::filesystem::path& path);
+// Closes f (left nullptr; nothing to do when it is already closed) and, when temp is not empty,
+// renames temp over path. A failed write (failed), close or rename removes temp instead and
+// leaves path as it was; a failed close sets failed. temp is cleared. True when all went well.
+bool close_and_commit(std::FILE*& f, std::filesystem::path& temp, const std::filesystem::path& path, bool& failed);
+// Closes f if it is open and removes temp if set: an unfinished replacement is dropped.
+void close_and_discard(std::FILE* f, const std::filesystem::path& temp);
+
 // ---------------------------------------------------------------------------------------
 // Input
 // ---------------------------------------------------------------------------------------
