@@ -153,4 +153,16 @@ bool all_finite(const Mat4& a) {
   return true;
 }
 
+ElementStatus finish_round_lens(Vorne& v, int iz, Mat4 m, const qx::Format& error, Mat4& a) {
+  for (int i = 1; i <= 2; ++i)
+    for (int j = 1; j <= 2; ++j) m(i + 2, j + 2) = m(i, j);
+  if (m(4, 3) == 0.0 || m(2, 1) == 0.0 || !all_finite(m)) {
+    v.term.write(error, iz, m(2, 1), m(4, 3));
+    return ElementStatus::degenerate;
+  }
+  a = m;
+  store_cardinals(v, iz, a);
+  return ElementStatus::ok;
+}
+
 }  // namespace vorne

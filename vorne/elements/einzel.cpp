@@ -50,15 +50,7 @@ ElementStatus einz(Vorne& v, int iz, Mat4& a) {
   m(1, 1) = m(2, 2) = p / f - len / (2.0 * f);
   m(2, 1) = -1.0 / f;
   m(1, 2) = (m(1, 1) * m(2, 2) - 1.0) / m(2, 1);
-  for (int i = 1; i <= 2; ++i)
-    for (int j = 1; j <= 2; ++j) m(i + 2, j + 2) = m(i, j);
-  if (m(4, 3) == 0.0 || m(2, 1) == 0.0 || !all_finite(m)) {
-    v.term.write(kError, iz, m(2, 1), m(4, 3));
-    return ElementStatus::degenerate;
-  }
-  a = m;
-  store_cardinals(v, iz, a);
-  return ElementStatus::ok;
+  return finish_round_lens(v, iz, m, kError, a);
 }
 
 }  // namespace vorne

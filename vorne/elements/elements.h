@@ -124,6 +124,12 @@ qx::Output& error_stream(Vorne& v);
 // True when every entry of a is finite.
 bool all_finite(const Mat4& a);
 
+// The end of the round lenses built from fitted data (einzel, two-cylinder): m's x block is
+// copied to the y block; a matrix that does not focus or is not finite prints `error` (row,
+// A(2,1), A(4,3)) on the terminal and leaves a untouched, otherwise a := m and the cardinal
+// elements are stored.
+ElementStatus finish_round_lens(Vorne& v, int iz, Mat4 m, const qx::Format& error, Mat4& a);
+
 // ---- Used by quad and sext --------------------------------------------------------------------------
 // Strength of a quadrupole (order 2) or sextupole (order 3) row, summed with a supra lens of
 // the same kind in the next row. Clears the derived columns of a supra row that follows and
