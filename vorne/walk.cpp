@@ -22,7 +22,6 @@ constexpr double kMinFocalProduct = 1.0E-10;
 constexpr double kInfiniteFocal = static_cast<double>(1.0E10f);
 constexpr double kDefaultSpread = 0.001;     // percent, the chromatic run's spread for 0
 constexpr int kAcceleratorCode = 10;
-constexpr int kEinzelType = 15;
 
 bool is_lens(const LensSystem& s, int k) { return s.type_at(k).polarity != 0; }
 
@@ -48,11 +47,15 @@ bool counts_as_preceding(const LensSystem& s, int k) {
   return std::fabs(s.p(k, 3)) >= kLensFieldThreshold && is_lens(s, k);
 }
 
-void warn_zero_magnification(Vorne& v, int k) {
+// m times the magnifications of row k when MAG counts the row, with the warning for a zero one.
+void multiply_magnification(Vorne& v, int k, Magnification& m) {
   static const qx::Format kZero{
       "(1H ,'?MAG - ELEMENT ',I3,' HAS ZERO MAGNIFICATION',/,10X,'XMAG = ',1P,G13.5,'   YMAG = ',1P,G13.5)"};
+  if (!counts_for_mag(v.sys, k)) return;
   const double mx = v.sys.p(k, 9);
   const double my = v.sys.p(k, 10);
+  m.mx *= mx;
+  m.my *= my;
   if (v.warnings && std::fabs(mx * my) == 0.0) v.term.write(kZero, k, mx, my);
 }
 
@@ -60,6 +63,15 @@ Vec4 initial_beam(const LensSystem& s) {
   Vec4 b;
   for (int i = 1; i <= 4; ++i) b(i) = s.p(2, i + 1);
   return b;
+}
+
+// The element's own third-order set, added to the system's sums and to its kind's share
+// (none for a solenoid). Runs after the element's routine, which stores what it reads.
+void sum_third_order(Vorne& v, int iz, ThirdOrderSet* share) {
+  WalkResult& w = v.walk;
+  element_third_order(v, iz, w.element);
+  tadd(v, iz, w.element, w.total);
+  if (share != nullptr) tadd(v, iz, w.element, *share);
 }
 
 // The routine a row's internal type selects, and what the walk counts and sums for it.
@@ -71,11 +83,7 @@ ElementStatus run_element(Vorne& v, int iz, int type, bool third, Mat4& a) {
     case kQuadrupole: {
       ++w.quads;
       const ElementStatus st = quad(v, iz, a);
-      if (third) {
-        element_third_order(v, iz, w.element);
-        tadd(v, iz, w.element, w.total);
-        tadd(v, iz, w.element, w.quad);
-      }
+      if (third) sum_third_order(v, iz, &w.quad);
       return st;
     }
     case kCollimator:
@@ -88,21 +96,14 @@ ElementStatus run_element(Vorne& v, int iz, int type, bool third, Mat4& a) {
     case kOctupole: {
       ++w.octus;
       const ElementStatus st = octu(v, iz, a);
-      if (third) {
-        element_third_order(v, iz, w.element);
-        tadd(v, iz, w.element, w.total);
-        tadd(v, iz, w.element, w.octu);
-      }
+      if (third) sum_third_order(v, iz, &w.octu);
       return st;
     }
     case kAccelerator:
       return accel(v, iz, a);
     case kSolenoid: {
       const ElementStatus st = solenoid(v, iz, a);
-      if (third) {
-        element_third_order(v, iz, w.element);
-        tadd(v, iz, w.element, w.total);
-      }
+      if (third) sum_third_order(v, iz, nullptr);
       return st;
     }
     case kGapLens:
@@ -249,7 +250,7 @@ void system_walk(Vorne& v, int order_code, bool trace) {
 
     if (level > 0) trace_element(v, iz, t, a, level);
     // A failed einzel lens ends the walk: it goes on at the System End of the last walk.
-    if (status == ElementStatus::degenerate && t.type == kEinzelType && previous_end > iz) iz = previous_end - 1;
+    if (status == ElementStatus::degenerate && t.type == kEinzelLens && previous_end > iz) iz = previous_end - 1;
   }
 
   s.p(1, 4) = s.p(1, 12);
@@ -266,14 +267,8 @@ void system_walk(Vorne& v, int order_code, bool trace) {
 
 Magnification mag(Vorne& v, int iz) {
   Magnification m;
-  const LensSystem& s = v.sys;
   // Rows 3 to iz inclusive: the magnification of the system up to the image of the lens at iz.
-  for (int k = kFirstElementRow; k <= std::min(iz, kRows); ++k) {
-    if (!counts_for_mag(s, k)) continue;
-    m.mx *= s.p(k, 9);
-    m.my *= s.p(k, 10);
-    warn_zero_magnification(v, k);
-  }
+  for (int k = kFirstElementRow; k <= std::min(iz, kRows); ++k) multiply_magnification(v, k, m);
   return m;
 }
 
@@ -289,11 +284,7 @@ FocalLengths focal(Vorne& v, int iz) {
   double sx = 0.0;
   double sy = 0.0;
   for (int k = kFirstElementRow; k <= std::min(iz, kRows); ++k) {
-    if (counts_for_mag(s, k)) {
-      running.mx *= s.p(k, 9);
-      running.my *= s.p(k, 10);
-      warn_zero_magnification(v, k);
-    }
+    multiply_magnification(v, k, running);
     upto[static_cast<std::size_t>(k)] = running;
     if (counts_for_focal(s, k)) {
       const Magnification at_object = upto[static_cast<std::size_t>(preceding)];   // 1 for row 2
