@@ -2,6 +2,7 @@
 #include "commands.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,13 +67,33 @@ bool adjustable_lens(const LensSystem& s, int iz) {
   return t.polarity != 0 && t.supra == 0;
 }
 
-// The value written after the letter of "ROTN A x" / "DISP A x" (free form, one number).
-std::optional<double> value_after_letter(Vorne& v, const qx::CommandLine& line) {
+// The value "ROTN Z" / "DISP Z" (0) and "ROTN A x" / "DISP A x" (x, free form after the letter)
+// give every row; none, after `bad` with the argument, when no number follows the A.
+std::optional<double> value_for_all_rows(Vorne& v, const qx::CommandLine& line, const qx::Format& bad) {
+  if (line.arg_letter() == 'Z') return 0.0;
   const std::string rest = line.typed_arg.size() > 1 ? line.typed_arg.substr(1) : std::string();
   double value = 0.0;
   double unused = 0.0;
-  if (qx::qxrdst(rest, v.term, false, value, unused) != qx::Answer::accepted) return std::nullopt;
+  if (qx::qxrdst(rest, v.term, false, value, unused) != qx::Answer::accepted) {
+    v.term.write(bad, line.typed_arg);
+    return std::nullopt;
+  }
   return value;
+}
+
+// ROTN/I and DISP/I: asks each adjustable lens in turn until its answer is accepted. The end
+// of input stops the round; answers already given stay.
+void ask_each_lens(Vorne& v, const std::function<qx::Answer(int iz, const TypeCode& t)>& ask) {
+  const LensSystem& s = v.sys;
+  for (int iz = kFirstElementRow; iz <= s.izend; ++iz) {
+    if (!adjustable_lens(s, iz)) continue;
+    const TypeCode t = s.type_at(iz);
+    for (;;) {
+      const qx::Answer a = ask(iz, t);
+      if (a == qx::Answer::end) return;
+      if (a == qx::Answer::accepted) break;
+    }
+  }
 }
 
 // The file name for LQRAY and ION: the argument, or asked; an empty answer takes `fallback`.
@@ -242,32 +263,19 @@ void cmd_rotn(Vorne& v, const qx::CommandLine& line) {
   LensSystem& s = v.sys;
   const char letter = line.arg_letter();
   if (letter == 'Z' || letter == 'A') {
-    double x = 0.0;
-    if (letter == 'A') {
-      const std::optional<double> value = value_after_letter(v, line);
-      if (!value) {
-        v.term.write(kBad, line.typed_arg);
-        return;
-      }
-      x = *value;
-    }
-    for (int iz = 1; iz <= s.izend; ++iz) s.rotation(iz) = x * kPi;
+    const std::optional<double> x = value_for_all_rows(v, line, kBad);
+    if (!x) return;
+    for (int iz = 1; iz <= s.izend; ++iz) s.rotation(iz) = *x * kPi;
     if (letter == 'Z') v.term.write(kZeroed);
-    if (x != 0.0) v.term.write(kAllSet, x);
+    if (*x != 0.0) v.term.write(kAllSet, *x);
     return;
   }
   if (line.option == 'I') {
-    for (int iz = kFirstElementRow; iz <= s.izend; ++iz) {
-      if (!adjustable_lens(s, iz)) continue;
-      const TypeCode t = s.type_at(iz);
-      for (;;) {
-        v.term.write(kAsk, iz, polarity_name(t.polarity), element_name(t.type), s.rotation(iz));
-        double unused = 0.0;
-        const qx::Answer a = qx::qxread(v.in(), v.term, v.input.in_macro(), s.rotation(iz), unused);
-        if (a == qx::Answer::end) return;   // answers already given stay
-        if (a == qx::Answer::accepted) break;
-      }
-    }
+    ask_each_lens(v, [&](int iz, const TypeCode& t) {
+      v.term.write(kAsk, iz, polarity_name(t.polarity), element_name(t.type), s.rotation(iz));
+      double unused = 0.0;
+      return qx::qxread(v.in(), v.term, v.input.in_macro(), s.rotation(iz), unused);
+    });
     return;
   }
   rotation_report(v, line);
@@ -280,33 +288,20 @@ void cmd_disp(Vorne& v, const qx::CommandLine& line) {
   LensSystem& s = v.sys;
   const char letter = line.arg_letter();
   if (letter == 'Z' || letter == 'A') {
-    double x = 0.0;
-    if (letter == 'A') {
-      const std::optional<double> value = value_after_letter(v, line);
-      if (!value) {
-        v.term.write(kBad, line.typed_arg);
-        return;
-      }
-      x = *value;
-    }
+    const std::optional<double> x = value_for_all_rows(v, line, kBad);
+    if (!x) return;
     for (int iz = 1; iz <= s.izend; ++iz) {
-      s.dx(iz) = x;
-      s.dy(iz) = x;
+      s.dx(iz) = *x;
+      s.dy(iz) = *x;
     }
-    if (x != 0.0) v.term.write(kAllSet, x);
+    if (*x != 0.0) v.term.write(kAllSet, *x);
     return;
   }
   if (line.option == 'I') {
-    for (int iz = kFirstElementRow; iz <= s.izend; ++iz) {
-      if (!adjustable_lens(s, iz)) continue;
-      const TypeCode t = s.type_at(iz);
-      for (;;) {
-        v.term.write(kAsk, iz, polarity_name(t.polarity), element_name(t.type), s.dx(iz), s.dy(iz));
-        const qx::Answer a = qx::qxread(v.in(), v.term, v.input.in_macro(), s.dx(iz), s.dy(iz));
-        if (a == qx::Answer::end) return;
-        if (a == qx::Answer::accepted) break;
-      }
-    }
+    ask_each_lens(v, [&](int iz, const TypeCode& t) {
+      v.term.write(kAsk, iz, polarity_name(t.polarity), element_name(t.type), s.dx(iz), s.dy(iz));
+      return qx::qxread(v.in(), v.term, v.input.in_macro(), s.dx(iz), s.dy(iz));
+    });
     return;
   }
   displacement_report(v, line);
