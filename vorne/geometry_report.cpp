@@ -1,7 +1,7 @@
 // Listings of the walk: the matrix print, the geometric listing GEOM and one row of the table.
 #include <cmath>
-#include <vector>
 
+#include "datafile.h"
 #include "elements/elements.h"
 #include "qx/format.h"
 #include "state.h"
@@ -15,12 +15,6 @@ constexpr double kElectronVoltsPerMeV = 1.0E6;
 constexpr double kAstigmatic = 1.0E-4;   // m/rad: ASTIG from this on is reported
 constexpr int kLastListedColumn = 12;    // a traced row shows its results too
 constexpr int kThinLensLevel = -6;
-
-// The name of a row in a listing: rows that are no element are named as collimators.
-std::string_view listing_name(int type) {
-  if (type == kParticle || type > 20) return type_name(kCollimator);
-  return element_name(type);
-}
 
 // Particle data and the astigmatism note that close the System End's listing.
 void particle_data(qx::Output& out, const LensSystem& s, const Mat4& a) {
@@ -73,18 +67,13 @@ void print_matrix(qx::Output& out, const Mat4& a, int kind) {
 
 void list_row(qx::Output& out, const LensSystem& s, int iz) {
   static const qx::Format kBeamLine{"(1H ,/,1H ,1X,A,1X,2(G13.5,' UM  ',G13.5,' MR  '))"};
-  static const qx::Format kLine{"(1H ,/,1H ,2X,I2,1X,A,F5.2,11(1X,1P,G11.4))"};
   if (iz == 2) {
     // The beam row shows the beam vector the walk carries (columns 7-10).
     out.write(kBeamLine, type_name(kBeam), s.p(2, 7) * 1.0E6, s.p(2, 8) * 1.0E3, s.p(2, 9) * 1.0E6,
               s.p(2, 10) * 1.0E3);
     return;
   }
-  const TypeCode t = s.type_at(iz);
-  const int last = t.type == kDrift ? 2 : kLastListedColumn;
-  std::vector<qx::FormatArg> args = {iz, listing_name(t.type), s.p(iz, 1)};
-  for (int col = 2; col <= last; ++col) args.emplace_back(s.p(iz, col));
-  out.put(kLine.render(args));
+  write_element_line(out, s, iz, kLastListedColumn);
 }
 
 void geometric_listing(Vorne& v, int iz, const Mat4& a) { geometric_listing(v, iz, a, false); }
