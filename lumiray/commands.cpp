@@ -181,6 +181,20 @@ std::optional<char> enable_or_disable(Lumiray& s, char option, const qx::Format&
   return ask_letter(s.dialogue(), question);
 }
 
+// E sets the switch to 1, D to 0, any other letter leaves it; each with its message.
+void set_switch(Lumiray& s, char letter, int& flag, const qx::Format& enabled, const qx::Format& disabled,
+                const qx::Format& unchanged) {
+  if (letter == 'E') {
+    flag = 1;
+    s.out.write(enabled);
+  } else if (letter == 'D') {
+    flag = 0;
+    s.out.write(disabled);
+  } else {
+    s.out.write(unchanged);
+  }
+}
+
 void cmd_colour(Lumiray& s, const qx::CommandLine& line) {
   static const qx::Format kQuestion{"(1H ,'Enable or Disable colour > ',$)"};
   static const qx::Format kEnabled{"(1H ,'Colour enabled.')"};
@@ -188,15 +202,7 @@ void cmd_colour(Lumiray& s, const qx::CommandLine& line) {
   static const qx::Format kUnchanged{"(1H ,'Colour status unchanged.')"};
   const std::optional<char> c = enable_or_disable(s, line.option, kQuestion);
   if (!c) return;
-  if (*c == 'E') {
-    s.colour = 1;
-    s.out.write(kEnabled);
-  } else if (*c == 'D') {
-    s.colour = 0;
-    s.out.write(kDisabled);
-  } else {
-    s.out.write(kUnchanged);
-  }
+  set_switch(s, *c, s.colour, kEnabled, kDisabled, kUnchanged);
 }
 
 void cmd_values(Lumiray& s, const qx::CommandLine& line) {
@@ -239,15 +245,7 @@ void cmd_dotmod(Lumiray& s, const qx::CommandLine& line) {
   if (line.number > kMinDotSize) s.dot_size = line.number;
   const std::optional<char> c = enable_or_disable(s, line.option, kQuestion);
   if (!c) return;
-  if (*c == 'E') {
-    s.dot_mode = 1;
-    s.out.write(kEnabled);
-  } else if (*c == 'D') {
-    s.dot_mode = 0;
-    s.out.write(kDisabled);
-  } else {
-    s.out.write(kUnchanged);
-  }
+  set_switch(s, *c, s.dot_mode, kEnabled, kDisabled, kUnchanged);
   s.out.write(kSize, s.dot_size);
 }
 

@@ -168,30 +168,30 @@ void cmd_line(Session& s, Output& out, const CommandLine& line) {
   hpgl_pen(s, static_cast<int>(*code));
 }
 
-void cmd_cflag(Session& s, Output& out, const CommandLine& line) {
+// E (option or the letter after the command word) enables the switch, D disables it, anything
+// else leaves it; each says so.
+void set_switch(Output& out, const CommandLine& line, bool& flag, const char* enabled, const char* disabled,
+                const char* unchanged) {
   const char c = upper_char(line.option != ' ' ? line.option : line.line[7]);
   if (c == 'E') {
-    s.gfx.auto_clear = true;
-    out.list("Auto clear before a plot enabled.");
+    flag = true;
+    out.list(enabled);
   } else if (c == 'D') {
-    s.gfx.auto_clear = false;
-    out.list("Auto clear before a plot disabled.");
+    flag = false;
+    out.list(disabled);
   } else {
-    out.list("No action on clear flag taken (use E or D).");
+    out.list(unchanged);
   }
 }
 
+void cmd_cflag(Session& s, Output& out, const CommandLine& line) {
+  set_switch(out, line, s.gfx.auto_clear, "Auto clear before a plot enabled.", "Auto clear before a plot disabled.",
+             "No action on clear flag taken (use E or D).");
+}
+
 void cmd_marks(Session& s, Output& out, const CommandLine& line) {
-  const char c = upper_char(line.option != ' ' ? line.option : line.line[7]);
-  if (c == 'E') {
-    s.gfx.marks = true;
-    out.list("Plot markers enabled.");
-  } else if (c == 'D') {
-    s.gfx.marks = false;
-    out.list("Plot markers disabled.");
-  } else {
-    out.list("No action on plot markers taken (use E or D).");
-  }
+  set_switch(out, line, s.gfx.marks, "Plot markers enabled.", "Plot markers disabled.",
+             "No action on plot markers taken (use E or D).");
 }
 
 }  // namespace
