@@ -8,10 +8,9 @@
 #include <memory>
 #include <string>
 
-#include <unistd.h>
-
 #include "loop.h"
 #include "qx/units.h"
+#include "scratch_dir.h"
 #include "state.h"
 
 namespace {
@@ -20,24 +19,16 @@ namespace fs = std::filesystem;
 
 // The program's state with one of the shipped systems loaded, in a scratch directory.
 struct Loaded {
-  fs::path dir;
-  fs::path previous;
+  ScratchDir scratch{"fitting_bench"};
+  const fs::path& dir = scratch.path();
   qx::StringOutput term;
   vorne::Vorne v{term, std::make_unique<qx::StringInput>("")};
   vorne::LensSystem start;
 
   explicit Loaded(const std::string& file) {
-    previous = fs::current_path();
-    dir = fs::temp_directory_path() / ("fitting_bench_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    fs::copy_file(fs::path(QX_TEST_DATA_DIR) / file, dir / "sys.vrn", fs::copy_options::overwrite_existing);
-    fs::current_path(dir);
+    fs::copy_file(fs::path(QX_TEST_DATA_DIR) / file, dir / "sys.vrn");
     vorne::run_line(v, "DATA sys");
     start = v.sys;
-  }
-  ~Loaded() {
-    fs::current_path(previous);
-    fs::remove_all(dir);
   }
 };
 

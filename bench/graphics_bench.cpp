@@ -3,33 +3,15 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <unistd.h>
 
 #include "qx/plot.h"
 #include "qx/session.h"
 #include "qx/units.h"
+#include "scratch_dir.h"
 
 namespace {
 
 constexpr int kPoints = 200000;   // the largest ray set a MAP draws
-
-// Runs in a scratch directory so the numbered plot files land there.
-class ScratchDir {
- public:
-  ScratchDir() : old_(std::filesystem::current_path()) {
-    dir_ = std::filesystem::temp_directory_path() / ("qx_bench_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir_);
-    std::filesystem::current_path(dir_);
-  }
-  ~ScratchDir() {
-    std::filesystem::current_path(old_);
-    std::filesystem::remove_all(dir_);
-  }
-
- private:
-  std::filesystem::path old_, dir_;
-};
 
 // Each point as a dot: a move and a short draw, as the ray maps plot them.
 void draw_points(qx::Session& s, char device) {
@@ -41,32 +23,24 @@ void draw_points(qx::Session& s, char device) {
   }
 }
 
-void BM_PostScriptMap(benchmark::State& state) {
-  ScratchDir dir;
+// The map drawn into a numbered plot file of the device, which close ends.
+void file_map(benchmark::State& state, char device, void (*close)(qx::Session&)) {
+  const ScratchDir dir("qx_bench");
   qx::StringOutput out;
   qx::StringInput in("");
   for (auto _ : state) {
     qx::Session s(out);
-    qx::qxplot(s, in, out, 0, 1.0f, 'Q', 0, 10, 0, 10);
-    draw_points(s, 'Q');
-    qx::ps_close(s);
+    qx::qxplot(s, in, out, 0, 1.0f, device, 0, 10, 0, 10);
+    draw_points(s, device);
+    close(s);
   }
   state.SetItemsProcessed(state.iterations() * kPoints);
 }
+
+void BM_PostScriptMap(benchmark::State& state) { file_map(state, 'Q', qx::ps_close); }
 BENCHMARK(BM_PostScriptMap)->Unit(benchmark::kMillisecond);
 
-void BM_HpglMap(benchmark::State& state) {
-  ScratchDir dir;
-  qx::StringOutput out;
-  qx::StringInput in("");
-  for (auto _ : state) {
-    qx::Session s(out);
-    qx::qxplot(s, in, out, 0, 1.0f, 'H', 0, 10, 0, 10);
-    draw_points(s, 'H');
-    qx::hpgl_close(s);
-  }
-  state.SetItemsProcessed(state.iterations() * kPoints);
-}
+void BM_HpglMap(benchmark::State& state) { file_map(state, 'H', qx::hpgl_close); }
 BENCHMARK(BM_HpglMap)->Unit(benchmark::kMillisecond);
 
 void BM_TerminalMap(benchmark::State& state) {

@@ -6,8 +6,6 @@
 // same records with nothing else, the practical limit. DataReadBack200k is DATA on the file.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -19,6 +17,7 @@
 #include "fake.h"
 #include "lqio.h"
 #include "rayfile.h"
+#include "scratch_dir.h"
 #include "state.h"
 
 namespace {
@@ -30,25 +29,10 @@ namespace fs = std::filesystem;
 // 0.1 % energy spread, uniform sampling, then quit.
 const char* const kAnswers = "2\n200000\nS\n10 10\n0.4 0.4\n0 0\n0.1\n0 0\nQ\n";
 
-// A scratch directory holding the example coefficient file, made current for the benchmark.
-class Scratch {
- public:
-  Scratch() : home_(fs::current_path()) {
-    std::string tmpl = (fs::temp_directory_path() / "lumiray_bench.XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr) std::abort();
-    dir_ = tmpl;
-    fs::copy_file(fs::path(QX_TEST_DATA_DIR) / "doublet.cof", dir_ / "sys.cof");
-    fs::current_path(dir_);
-  }
-  ~Scratch() {
-    fs::current_path(home_);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-
- private:
-  fs::path home_;
-  fs::path dir_;
+// A scratch directory holding the example coefficient file as "sys.cof".
+struct Scratch {
+  ScratchDir dir{"lumiray_bench"};
+  Scratch() { fs::copy_file(fs::path(QX_TEST_DATA_DIR) / "doublet.cof", dir.path() / "sys.cof"); }
 };
 
 void FakeRegular200k(benchmark::State& state) {

@@ -41,42 +41,27 @@ struct BenchSystem {
   }
 };
 
-void BM_WalkFirstOrder(benchmark::State& state) {
+// One walk of the bench system per iteration at the given order code.
+void walk_loop(benchmark::State& state, int order) {
   BenchSystem b;
   for (auto _ : state) {
-    vorne::system_walk(b.v, 1);
-    benchmark::DoNotOptimize(b.v.walk.s);
+    vorne::system_walk(b.v, order);
+    benchmark::DoNotOptimize(b.v.walk);
   }
 }
+
+void BM_WalkFirstOrder(benchmark::State& state) { walk_loop(state, 1); }
 BENCHMARK(BM_WalkFirstOrder);
 
-void BM_WalkThirdOrder(benchmark::State& state) {
-  BenchSystem b;
-  for (auto _ : state) {
-    vorne::system_walk(b.v, 3);
-    benchmark::DoNotOptimize(b.v.walk.s2);
-  }
-}
+void BM_WalkThirdOrder(benchmark::State& state) { walk_loop(state, 3); }
 BENCHMARK(BM_WalkThirdOrder);
 
 // Third order without the second-order map (the fits' aberration objectives), and the map
 // alone at second order.
-void BM_WalkThirdOrderNoMap(benchmark::State& state) {
-  BenchSystem b;
-  for (auto _ : state) {
-    vorne::system_walk(b.v, -3);
-    benchmark::DoNotOptimize(b.v.walk.total);
-  }
-}
+void BM_WalkThirdOrderNoMap(benchmark::State& state) { walk_loop(state, -3); }
 BENCHMARK(BM_WalkThirdOrderNoMap);
 
-void BM_WalkSecondOrder(benchmark::State& state) {
-  BenchSystem b;
-  for (auto _ : state) {
-    vorne::system_walk(b.v, 2);
-    benchmark::DoNotOptimize(b.v.walk.s2);
-  }
-}
+void BM_WalkSecondOrder(benchmark::State& state) { walk_loop(state, 2); }
 BENCHMARK(BM_WalkSecondOrder);
 
 // The 14x14 product the third-order walk forms once per element, with a dense element map:
