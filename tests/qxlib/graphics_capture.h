@@ -1,12 +1,16 @@
-// A session whose graphics destination is a scratch file, for reading back the byte stream.
+// A session whose graphics destination is a scratch file, for reading back the byte stream, and
+// the pieces the graphics tests share.
 #pragma once
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
+#include "qx/command.h"
 #include "qx/session.h"
 #include "qx/tek.h"
+#include "qx/text.h"
 #include "qx/units.h"
 #include "session.h"
 
@@ -61,6 +65,17 @@ class InScratchDir {
   TempDir dir_;
   std::filesystem::path old_;
 };
+
+// A command line as the command reader hands it over: the word padded to 7 columns, then the
+// argument, 40 columns in all.
+inline qx::CommandLine cmd(std::string_view word, char option = ' ', double number = 0.0, std::string_view arg = "") {
+  qx::CommandLine c;
+  c.line = qx::pad(qx::pad(word, 7) + std::string(arg), 40);
+  c.option = option;
+  c.number = number;
+  c.typed_arg = std::string(arg);
+  return c;
+}
 
 inline std::string bytes_of(std::initializer_list<int> codes) {
   std::string b;

@@ -16,16 +16,8 @@
 
 namespace {
 
+using qxtest::cmd;
 using qxtest::TekCapture;
-
-qx::CommandLine cmd(std::string_view word, char option = ' ', double number = 0.0, std::string_view arg = "") {
-  qx::CommandLine c;
-  c.line = qx::pad(qx::pad(word, 7) + std::string(arg), 40);
-  c.option = option;
-  c.number = number;
-  c.typed_arg = std::string(arg);
-  return c;
-}
 
 class Commands : public ::testing::Test {
  protected:

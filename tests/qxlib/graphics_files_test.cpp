@@ -14,17 +14,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using qxtest::cmd;
 using qxtest::read_file;
 using qxtest::write_file;
-
-qx::CommandLine cmd(std::string_view word, char option, double number, std::string_view arg = "") {
-  qx::CommandLine c;
-  c.line = qx::pad(qx::pad(word, 7) + std::string(arg), 40);
-  c.option = option;
-  c.number = number;
-  c.typed_arg = std::string(arg);
-  return c;
-}
 
 class PlotFiles : public ::testing::Test {
  protected:
