@@ -50,9 +50,7 @@ void cmd_nothing(Vorne& v, const qx::CommandLine& line); // XSCTN, IDLOUT: accep
 void cmd_data(Vorne& v, const qx::CommandLine& line);
 void cmd_save(Vorne& v, const qx::CommandLine& line);
 
-// ---- Provided by later parts of the program -----------------------------------------------------
-// Until their part lands each is defined in pending.cpp and does nothing; the part that
-// provides one removes its placeholder there.
+// ---- Defined beside their subject ------------------------------------------------------------------
 // Element review and editing
 void cmd_elemen(Vorne& v, const qx::CommandLine& line);
 void cmd_couple(Vorne& v, const qx::CommandLine& line);
@@ -66,7 +64,7 @@ void cmd_ptf(Vorne& v, const qx::CommandLine& line);
 void cmd_s(Vorne& v, const qx::CommandLine& line);      // S and STIG (STIG fits)
 void cmd_mask(Vorne& v, const qx::CommandLine& line);
 void cmd_agp(Vorne& v, const qx::CommandLine& line);
-// Trajectory trace and astigmatism scan
+// Trajectory trace and astigmatism scan: not built yet; pending.cpp accepts them and does nothing.
 void cmd_trace(Vorne& v, const qx::CommandLine& line);
 void cmd_spec(Vorne& v, const qx::CommandLine& line);
 // Result reports

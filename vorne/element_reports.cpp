@@ -116,6 +116,4 @@ void final_run_reports(Vorne& v) {
   if (v.walk.quads <= kMaxCountedQuadrupoles) octupole_correction_report(v);
 }
 
-double fitting_objective(Vorne& v) { return squared_objective(v); }
-
 }  // namespace vorne

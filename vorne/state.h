@@ -1,9 +1,8 @@
 // The design program's one state object. main() creates it and every command receives it by
 // reference; nothing else in the program keeps state between commands.
 //
-// Later parts of the program add their own state here as members with default initialisers
-// (for example the field-entry units and the fit settings), so a fresh Vorne is always a
-// program just started.
+// Every member has a default initialiser (the field-entry units and the fit settings among
+// them), so a fresh Vorne is always a program just started.
 #pragma once
 
 #include <memory>

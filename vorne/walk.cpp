@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "elements/elements.h"
+#include "hooks.h"
 #include "qx/format.h"
 #include "state.h"
 
@@ -325,6 +326,8 @@ double squared_objective(Vorne& v) {
   const double yp = v.walk.s(3, 4);
   return xt * xt + yp * yp;
 }
+
+double fitting_objective(Vorne& v) { return squared_objective(v); }
 
 // ---- Ray transform and chromatic run --------------------------------------------------------------
 
