@@ -64,7 +64,8 @@ BENCHMARK(BM_ReversionOverThreeRecords);
 
 void BM_ParseLayout(benchmark::State& state) {
   for (auto _ : state) {
-    qx::Format f{"(1H ,'Initial combined image distance error = ',1P,G13.5,/,/,1H ,'(N)   X-Y error   - FIELDS (',I2,')')"};
+    qx::Format f{
+        "(1H ,'Initial combined image distance error = ',1P,G13.5,/,/,1H ,'(N)   X-Y error   - FIELDS (',I2,')')"};
     benchmark::DoNotOptimize(f);
   }
 }

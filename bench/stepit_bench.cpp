@@ -47,7 +47,8 @@ void BM_ErrorMatrix20(benchmark::State& state) {
         s,
         [](std::span<const double> x, int) {
           double sum = 0.0;
-          for (std::size_t i = 0; i < x.size(); ++i) sum += (i + 1.0) * x[i] * x[i] + (i > 0 ? 0.3 * x[i] * x[i - 1] : 0.0);
+          for (std::size_t i = 0; i < x.size(); ++i)
+            sum += (i + 1.0) * x[i] * x[i] + (i > 0 ? 0.3 * x[i] * x[i - 1] : 0.0);
           return sum;
         },
         out);

@@ -13,7 +13,8 @@ for t in "$build"/fuzz/*_fuzz; do
   seeds="$(dirname "$0")/seeds/${name%_fuzz}"
   [ -d "$seeds" ] || seeds=""
   echo "== $name: $seconds s"
-  if ! "$t" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$build/" "$corpus" $seeds 2> "$build/$name.log"; then
+  if ! "$t" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$build/" \
+      "$corpus" $seeds 2> "$build/$name.log"; then
     status=1
     tail -n 40 "$build/$name.log"
     break

@@ -239,7 +239,8 @@ int main(int argc, char** argv) {
 
     PackedFonts pf;
     const auto put = [&](int font, const std::array<int, 128>& at) {
-      for (int c = 32; c < 128; ++c) pf.index[static_cast<std::size_t>(96 * font + c)] = at[static_cast<std::size_t>(c)];
+      for (int c = 32; c < 128; ++c)
+        pf.index[static_cast<std::size_t>(96 * font + c)] = at[static_cast<std::size_t>(c)];
     };
     put(1, append_font(pf, sans));
     const auto greek_at = append_font(pf, greek);

@@ -113,7 +113,8 @@ void write_system(qx::Output& out, const LensSystem& s) {
   // cycles do not push it to the right.
   // A carriage return at the end would read back as part of the line end.
   std::string_view title = qx::trim_right(s.title);
-  while (!title.empty() && (title.back() == '\r' || title.back() == ' ' || title.back() == '\t')) title.remove_suffix(1);
+  while (!title.empty() && (title.back() == '\r' || title.back() == ' ' || title.back() == '\t'))
+    title.remove_suffix(1);
   const std::string_view shown = title.empty() ? std::string_view(" ") : title;
   out.write(shown.front() == ' ' ? kOwnBlank : kTitle, shown);
 

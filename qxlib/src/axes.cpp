@@ -244,12 +244,14 @@ void qxaxes(Session& s, char device, int nx, int ny, float size) {
   if (nx > 0) {
     const bool logarithmic = o.log_x && std::fabs(p.width) <= kLogAxisMaxRange;
     const int d = o.x_decimals >= 0 ? o.x_decimals : auto_decimals(p.width);
-    const AxisGeometry g{true, p.x0, p.x1, p.y0, p.y1, o.tick * h * sign_y, h * sign_y, w * sign_x, d, o.x_labels, o.upper};
+    const AxisGeometry g{true, p.x0, p.x1, p.y0, p.y1, o.tick * h * sign_y,
+                         h * sign_y, w * sign_x, d, o.x_labels, o.upper};
     draw_axis(s, device, g, nx, logarithmic, size);
   }
   if (ny > 0) {
     const int d = o.y_decimals >= 0 ? o.y_decimals : auto_decimals(p.height);
-    const AxisGeometry g{false, p.y0, p.y1, p.x0, p.x1, o.tick * w * sign_x, h * sign_y, w * sign_x, d, o.y_labels, o.right};
+    const AxisGeometry g{false, p.y0, p.y1, p.x0, p.x1, o.tick * w * sign_x,
+                         h * sign_y, w * sign_x, d, o.y_labels, o.right};
     draw_axis(s, device, g, ny, false, size);
   }
 }

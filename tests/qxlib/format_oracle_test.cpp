@@ -270,7 +270,9 @@ std::string int_field(std::int64_t i) {
   return buf;
 }
 
-double next_away_from_zero(double v) { return std::nextafter(v, std::copysign(std::numeric_limits<double>::infinity(), v)); }
+double next_away_from_zero(double v) {
+  return std::nextafter(v, std::copysign(std::numeric_limits<double>::infinity(), v));
+}
 
 void add_real_case(std::vector<Case>& cases, const std::string& layout, const Desc& s, double v) {
   const std::string ours = qx::Format(layout).render({v});
@@ -320,7 +322,8 @@ const std::vector<std::string> kIntLayouts = {
 };
 
 std::vector<std::int64_t> integer_values(ValueSource& src) {
-  std::vector<std::int64_t> v = {0, 1, -1, std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min(),
+  std::vector<std::int64_t> v = {0, 1, -1,
+                                 std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min(),
                                  std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::min()};
   std::int64_t p = 1;
   for (int i = 1; i <= 18; ++i) {
@@ -360,7 +363,8 @@ std::vector<Case> build_corpus(std::map<std::string, int>& excluded) {
     }
   }
   for (const auto& [layout, width] : kTextLayouts) {
-    for (const std::string text : {"", "x", "abc", "Quadrupole", "two words  ", "exactly forty characters of text here..."}) {
+    for (const std::string text :
+         {"", "x", "abc", "Quadrupole", "two words  ", "exactly forty characters of text here..."}) {
       char head[8];
       std::snprintf(head, sizeof head, "A %2zu ", text.size());
       std::string line = head + text;
@@ -371,9 +375,13 @@ std::vector<Case> build_corpus(std::map<std::string, int>& excluded) {
   }
   // List-directed records.
   std::vector<double> list_values = common;
-  for (int i = 0; i < 300; ++i) list_values.push_back(i % 3 == 0 ? src.bits() : i % 3 == 1 ? src.log_uniform(-20, 20) : src.dyadic(static_cast<int>(src.raw() % 60), std::uint64_t{1} << 53));
+  for (int i = 0; i < 300; ++i)
+    list_values.push_back(i % 3 == 0   ? src.bits()
+                          : i % 3 == 1 ? src.log_uniform(-20, 20)
+                                       : src.dyadic(static_cast<int>(src.raw() % 60), std::uint64_t{1} << 53));
   for (const int nines : {16, 17, 18}) {
-    for (const int exp : {-19, -18, -17, -1, 0, 1, 15, 16, 17}) add_both_signs(list_values, halfway_below_power(nines, exp - nines), 2);
+    for (const int exp : {-19, -18, -17, -1, 0, 1, 15, 16, 17})
+      add_both_signs(list_values, halfway_below_power(nines, exp - nines), 2);
   }
   for (const double x : list_values) {
     const char* why = fixed_choice_list(x);

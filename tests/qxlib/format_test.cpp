@@ -290,8 +290,9 @@ TEST(Layout, ReversionGoesBackToTheLastTopLevelGroup) {
                             "     6.00     7.00     8.00     9.00    10.00\n";
   const std::string pad(42, ' ');
   EXPECT_EQ(Format("(8H CHISQ =,E15.8,5X,14HNO. OF STEPS =,10F9.2,/,(42X,10F9.2))").render(args),
-            first + pad + "    11.00    12.00    13.00    14.00    15.00    16.00    17.00    18.00    19.00    20.00\n" +
-                pad + "    21.00    22.00    23.00    24.00    25.00\n");
+            first + pad +
+                "    11.00    12.00    13.00    14.00    15.00    16.00    17.00    18.00    19.00    20.00\n" + pad +
+                "    21.00    22.00    23.00    24.00    25.00\n");
   // The group's repeat count comes back with it; literals up to the next descriptor are written.
   EXPECT_EQ(render("(1H ,I2,1X,2(I2,'x'),'y')", {1, 2, 3, 4, 5, 6, 7}), "  1  2x 3xy\n 4x 5xy\n 6x 7xy\n");
   // Without a group the whole layout is used again.

@@ -647,5 +647,6 @@ TEST(ListReadOracle, DeliberateDifferencesFromTheRuntime) {
   qxtest::write_file(dir / "data", "1\n");
   qxtest::write_file(dir / "script", "R 1\nR 1\nR 1\n");
   EXPECT_EQ(oracle_transcript(dir), (std::vector<std::string>{"ok 3FF0000000000000", "eof C01D000000000000", "err"}));
-  EXPECT_EQ(our_transcript(dir), (std::vector<std::string>{"ok 3FF0000000000000", "eof C01D000000000000", "eof C01D000000000000"}));
+  EXPECT_EQ(our_transcript(dir),
+            (std::vector<std::string>{"ok 3FF0000000000000", "eof C01D000000000000", "eof C01D000000000000"}));
 }

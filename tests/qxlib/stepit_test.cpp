@@ -240,7 +240,9 @@ TEST(Stepit, NegativeStepsWorkLikePositiveOnes) {
 }
 
 TEST(Stepit, HeldVariablesStayAndAllHeldMeansAllVaried) {
-  auto f = [](std::span<const double> x) { return (x[0] - 1.0) * (x[0] - 1.0) + (x[1] - 2.0) * (x[1] - 2.0) + (x[2] - 3.0) * (x[2] - 3.0); };
+  auto f = [](std::span<const double> x) {
+    return (x[0] - 1.0) * (x[0] - 1.0) + (x[1] - 2.0) * (x[1] - 2.0) + (x[2] - 3.0) * (x[2] - 3.0);
+  };
   qx::StringOutput out;
   {
     Watched w(f);
@@ -517,9 +519,9 @@ TEST(StepitRecords, EvaluationLimitIsReported) {
   s.ntrace = 0;
   s.nfmax = 150;
   const std::string got = printed(s, rosenbrock);
-  EXPECT_NE(got.find("\n\n SEARCH STOPPED AFTER THE LIMIT OF    150 FUNCTION COMPUTATIONS.\n\n\n   150 FUNCTION COMPUTATIONS \n"),
-            std::string::npos)
-      << got;
+  const std::string stopped =
+      "\n\n SEARCH STOPPED AFTER THE LIMIT OF    150 FUNCTION COMPUTATIONS.\n\n\n   150 FUNCTION COMPUTATIONS \n";
+  EXPECT_NE(got.find(stopped), std::string::npos) << got;
 }
 
 TEST(StepitRecords, OscillationGiantStepsStartFromTheEarlierPoint) {
@@ -647,8 +649,9 @@ TEST(StepitRecords, TraceOfALongSearchKeepsItsLayouts) {
   const auto map = std::find(lines.begin(), lines.end(), " TRACE MAP OF THE MINIMIZATION PROCESS");
   ASSERT_NE(map, lines.end());
   const std::size_t head = static_cast<std::size_t>(map - lines.begin()) - 3;   // blank, stars, blank
-  const auto count = std::find_if(lines.begin(), lines.end(),
-                                  [](const std::string& l) { return l.find("FUNCTION COMPUTATIONS") != std::string::npos; });
+  const auto count = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+    return l.find("FUNCTION COMPUTATIONS") != std::string::npos;
+  });
   const std::size_t tail = static_cast<std::size_t>(lines.end() - count) + 2;   // two blank lines before it
   ASSERT_EQ(brief.size(), head + tail);
   for (std::size_t i = 0; i < head; ++i) EXPECT_EQ(brief[i], lines[i]);

@@ -127,7 +127,8 @@ TEST(Session, UnknownWordEchoesTheWholeCanonicalLine) {
   EXPECT_EQ(run("zz 12\nEXIT\n", dir), kPrompt + " ?" + pad("ZZ        12.000", 40) + "\n" + kPrompt);
   // A line longer than 40 characters is read as its first 40.
   const std::string longline = "ZZ " + std::string(50, 'a');
-  EXPECT_EQ(run(longline + "\nEXIT\n", dir), kPrompt + " ?" + pad("ZZ     " + std::string(33, 'a'), 40) + "\n" + kPrompt);
+  EXPECT_EQ(run(longline + "\nEXIT\n", dir),
+            kPrompt + " ?" + pad("ZZ     " + std::string(33, 'a'), 40) + "\n" + kPrompt);
 }
 
 // ---- Macros ----------------------------------------------------------------------------------------
@@ -162,7 +163,8 @@ TEST(Session, AtAloneEndsTheMacroItStandsIn) {
 
 TEST(Session, NineMacroLevelsAndTheTenthFails) {
   TempDir dir;
-  for (int k = 1; k <= 10; ++k) write_file(dir / ("m" + std::to_string(k) + ".vcm"), "@m" + std::to_string(k + 1) + "\n");
+  for (int k = 1; k <= 10; ++k)
+    write_file(dir / ("m" + std::to_string(k) + ".vcm"), "@m" + std::to_string(k + 1) + "\n");
   write_file(dir / "m10.vcm", "XSCTN\n");
   std::string expected = kPrompt;
   for (int k = 2; k <= 10; ++k) expected += kMacroPrompt + " @m" + std::to_string(k) + "\n";
@@ -213,8 +215,8 @@ TEST(Session, DataNotesDiagnosticLevelAndZeroLength) {
   TempDir dir;
   write_file(dir / "flat.vrn", "Flat\n0 1 1 1 0\n1 0 0 0 0 0\n3 0 0 0\n9 0 0 0\n");
   EXPECT_EQ(run("DATA flat\nEXIT\n", dir),
-            kPrompt + " Title: " + pad("Flat", 50) + "\n %VORNE- Diagnostics set to  0\n %VORNE- Zero length system.\n" +
-                kPrompt);
+            kPrompt + " Title: " + pad("Flat", 50) + "\n %VORNE- Diagnostics set to  0\n" +
+                " %VORNE- Zero length system.\n" + kPrompt);
 }
 
 TEST(Session, DataMissingAndUnopenableFilesChangeNothing) {
@@ -243,7 +245,8 @@ TEST(Session, DataFailuresEndTheProgramWhenNothingIsLoaded) {
             kPrompt + " Title: " + pad("Bad one", 50) + "\n ?MAIN- Severe error in data file\n");
   EXPECT_EQ(status, 0);
   EXPECT_EQ(run("DATA first\nEXIT\n", dir),
-            kPrompt + " Title: " + pad("Wrong", 50) + "\n ?MAIN- First elements must be particle (0.0) and beam (1.0)\n");
+            kPrompt + " Title: " + pad("Wrong", 50) +
+                "\n ?MAIN- First elements must be particle (0.0) and beam (1.0)\n");
   EXPECT_EQ(run("DATA sent\nEXIT\n", dir), kPrompt + " Title: " + pad("SENTINEL", 50) + "\n");
   EXPECT_EQ(run("DATA long\nEXIT\n", dir),
             kPrompt + " Title: " + pad("Long", 50) + "\n ?MAIN- Severe error in data file\n");
@@ -398,7 +401,8 @@ TEST(Session, ExitAboveNineAsksForOneDigit) {
   EXPECT_EQ(run("DATA sys\nEXIT 12\n0\nMENU\n", dir), kPrompt + kTitleLine + kPrompt + ask);
   EXPECT_FALSE(fs::exists(dir / "sys.lpt"));
   // One digit is read: "37" is 3.
-  EXPECT_EQ(run("DATA sys\nEXIT 12\n37\n", dir), kPrompt + kTitleLine + kPrompt + ask + " Output data in file sys.lpt\n\n");
+  EXPECT_EQ(run("DATA sys\nEXIT 12\n37\n", dir),
+            kPrompt + kTitleLine + kPrompt + ask + " Output data in file sys.lpt\n\n");
   EXPECT_EQ(read_file(dir / "sys.lpt").substr(0, expected_listing("sys.vrn").size()), expected_listing("sys.vrn"));
 }
 
@@ -445,10 +449,10 @@ TEST(Session, CorrLqrayAndIon) {
   TempDir dir;
   write_file(dir / "sys.vrn", kSystem);
   EXPECT_EQ(run("CORR out\nLQRAY\n\nLQRAY name\nDATA sys\nION\n\nION x\nCORR\nEXIT\n", dir),
-            kPrompt + " Output into file out.lpt\n\n" + kPrompt + " LQRAY filename for output>  LQOUT not implemented\n" +
-                kPrompt + " LQOUT not implemented\n" + kPrompt + kTitleLine + kPrompt +
-                " IONBEAM filename for output>  IONOUT not implemented\n" + kPrompt + " IONOUT not implemented\n" +
-                kPrompt + kPrompt);
+            kPrompt + " Output into file out.lpt\n\n" + kPrompt +
+                " LQRAY filename for output>  LQOUT not implemented\n" + kPrompt + " LQOUT not implemented\n" +
+                kPrompt + kTitleLine + kPrompt + " IONBEAM filename for output>  IONOUT not implemented\n" + kPrompt +
+                " IONOUT not implemented\n" + kPrompt + kPrompt);
   EXPECT_TRUE(fs::exists(dir / "sys.vrn"));
   EXPECT_FALSE(fs::exists(dir / "out.lpt"));
   // End of input at the name prompt cancels.
@@ -511,8 +515,9 @@ TEST(Session, OverLongNamesAreAskedAgainOrRefused) {
   // An answer longer than a file name field is refused.
   EXPECT_EQ(run("DATA\n" + std::string(101, 'n') + "\nEXIT\n", dir),
             kPrompt + " Filename for input >  ?VORNE- Answer longer than 100 characters; nothing done.\n" + kPrompt);
-  EXPECT_EQ(run("DATA sys\nSAVE " + std::string(40, 'a') + "\n\nEXIT\n", dir),
-            kPrompt + kTitleLine + kPrompt + " Filename for output (CR for sys) >  Data saved in file: sys.vrn\n" + kPrompt);
+  EXPECT_EQ(
+      run("DATA sys\nSAVE " + std::string(40, 'a') + "\n\nEXIT\n", dir),
+      kPrompt + kTitleLine + kPrompt + " Filename for output (CR for sys) >  Data saved in file: sys.vrn\n" + kPrompt);
 }
 
 TEST(Session, EndOfInputAtEveryPromptCancels) {

@@ -76,7 +76,8 @@ TEST(FortranClient, ReadsWhatSaveWritesAsWeDo) {
     const std::vector<double>& row = theirs.rows[static_cast<std::size_t>(iz - 1)];
     ASSERT_EQ(row.size(), iz == 1 ? 5u : iz == 2 ? 6u : 4u) << iz;
     for (std::size_t col = 1; col <= row.size(); ++col)
-      EXPECT_EQ(std::bit_cast<std::uint64_t>(row[col - 1]), std::bit_cast<std::uint64_t>(ours.p(iz, static_cast<int>(col))))
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(row[col - 1]),
+                std::bit_cast<std::uint64_t>(ours.p(iz, static_cast<int>(col))))
           << "row " << iz << " column " << col << ": " << row[col - 1] << " vs " << ours.p(iz, static_cast<int>(col));
   }
 
