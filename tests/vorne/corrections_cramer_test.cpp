@@ -24,6 +24,21 @@ void load_without_octupoles(Rig& r, const char* name) {
 
 vorne::CramerTargets targets_of(const vorne::ThirdOrderSet& t) { return {t(1, 1), t(1, 2), t(2, 1), t(2, 2)}; }
 
+// The lines a solved correction prints: the determinant, each octupole's field and residual,
+// and the table of required corrections.
+std::string solved_lines(const vorne::CramerSolution& sol) {
+  std::string want = std::string(41, ' ') + "Determinant = " + g13(sol.determinant) + "\n";
+  for (int k = 0; k < 3; ++k)
+    want += "           Octupole  " + std::to_string(k + 1) + " = " + g13(sol.field[static_cast<std::size_t>(k)]) +
+            " Tesla (Z" + std::to_string(k + 1) + " = " +
+            qx::edit_g(sol.residual[static_cast<std::size_t>(k)], 9, 2, 1) + ")\n";
+  want += " Required corrections;\n      Octupole          Field      Unit\n";
+  for (int k = 0; k < 3; ++k)
+    want += "        " + qx::edit_i(sol.rows[static_cast<std::size_t>(k)], 2) + "          " +
+            g13(sol.field[static_cast<std::size_t>(k)]) + "  Tesla\n";
+  return want;
+}
+
 TEST(Cramer, ThreeOctupolesCancelTheTargetedCoefficients) {
   for (const char* name : {"quadruplet_octupoles.vrn", "supra_octupole.vrn"}) {
     Rig r;
@@ -57,15 +72,7 @@ TEST(Cramer, LinesOfASolvedCorrection) {
   const vorne::CramerSolution sol = vorne::cramer_solution(r.v, t);
   r.take();
   vorne::octupole_correction(r.v, t);
-  std::string want = std::string(41, ' ') + "Determinant = " + g13(sol.determinant) + "\n";
-  for (int k = 0; k < 3; ++k)
-    want += "           Octupole  " + std::to_string(k + 1) + " = " + g13(sol.field[static_cast<std::size_t>(k)]) +
-            " Tesla (Z" + std::to_string(k + 1) + " = " +
-            qx::edit_g(sol.residual[static_cast<std::size_t>(k)], 9, 2, 1) + ")\n";
-  want += " Required corrections;\n      Octupole          Field      Unit\n";
-  for (int k = 0; k < 3; ++k)
-    want += "        " + qx::edit_i(sol.rows[static_cast<std::size_t>(k)], 2) + "          " +
-            g13(sol.field[static_cast<std::size_t>(k)]) + "  Tesla\n";
+  const std::string want = solved_lines(sol);
   EXPECT_EQ(r.take(), want);
   // The determinant as printed is the step's expansion: the negative of the matrix's.
   EXPECT_NE(sol.determinant, 0.0);
@@ -144,15 +151,7 @@ TEST(Cramer, FinalRunListingEndsWithTheCorrection) {
   std::string tail = "           Hawkes' coefficients:";
   const std::size_t at = listing.find(tail);
   ASSERT_NE(at, std::string::npos) << listing;
-  std::string want = std::string(41, ' ') + "Determinant = " + g13(sol.determinant) + "\n";
-  for (int k = 0; k < 3; ++k)
-    want += "           Octupole  " + std::to_string(k + 1) + " = " + g13(sol.field[static_cast<std::size_t>(k)]) +
-            " Tesla (Z" + std::to_string(k + 1) + " = " +
-            qx::edit_g(sol.residual[static_cast<std::size_t>(k)], 9, 2, 1) + ")\n";
-  want += " Required corrections;\n      Octupole          Field      Unit\n";
-  for (int k = 0; k < 3; ++k)
-    want += "        " + qx::edit_i(sol.rows[static_cast<std::size_t>(k)], 2) + "          " +
-            g13(sol.field[static_cast<std::size_t>(k)]) + "  Tesla\n";
+  const std::string want = solved_lines(sol);
   const std::string rest = listing.substr(listing.find('\n', at) + 1);
   EXPECT_EQ(rest, want);
 }
