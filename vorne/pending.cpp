@@ -1,11 +1,22 @@
-// Commands the table offers but the program does not carry out yet: each is accepted and does
-// nothing, as before it was built.
+// Commands the table offers but this version does not carry out (the trajectory plot and the
+// astigmatism scan): each says so in one line and changes nothing.
 #include "commands.h"
+
+#include "qx/format.h"
 
 namespace vorne {
 
-void cmd_trace(Vorne&, const qx::CommandLine&) {}
+namespace {
 
-void cmd_spec(Vorne&, const qx::CommandLine&) {}
+void not_available(Vorne& v, const char* word) {
+  static const qx::Format kNote{"(1H ,'%VORNE- ',A,' is not available in this version.')"};
+  v.term.write(kNote, word);
+}
+
+}  // namespace
+
+void cmd_trace(Vorne& v, const qx::CommandLine&) { not_available(v, "TRACE"); }
+
+void cmd_spec(Vorne& v, const qx::CommandLine&) { not_available(v, "SPEC"); }
 
 }  // namespace vorne
