@@ -1,18 +1,22 @@
-// Placeholders for the commands and computations of later parts of the program. Each is
-// removed from here by the part that provides it; until then a command is accepted and does
-// nothing. Kept one per paragraph so that parts landing separately do not touch each other's
-// lines.
+// Commands of the table whose computations this version does not have: the trajectory plot
+// and the astigmatism scan. They say so rather than return silently, so that a macro's
+// transcript shows that nothing was done.
 #include "commands.h"
-#include "hooks.h"
-
-#include <algorithm>
+#include "qx/format.h"
 
 namespace vorne {
 
-// ---- Commands ----------------------------------------------------------------------------------
+namespace {
 
-void cmd_trace(Vorne&, const qx::CommandLine&) {}
+void say_not_available(Vorne& v, const char* word) {
+  static const qx::Format kNote{"(1H ,'%VORNE- ',A,' is not available in this version.')"};
+  v.term.write(kNote, word);
+}
 
-void cmd_spec(Vorne&, const qx::CommandLine&) {}
+}  // namespace
+
+void cmd_trace(Vorne& v, const qx::CommandLine&) { say_not_available(v, "TRACE"); }
+
+void cmd_spec(Vorne& v, const qx::CommandLine&) { say_not_available(v, "SPEC"); }
 
 }  // namespace vorne
