@@ -1,6 +1,5 @@
-// Commands of the table whose computations this version does not have: the trajectory plot
-// and the astigmatism scan. They say so rather than return silently, so that a macro's
-// transcript shows that nothing was done.
+// Commands the table offers but the program does not carry out yet: each says so and changes
+// nothing, so that a macro's transcript shows that nothing was done.
 #include "commands.h"
 #include "qx/format.h"
 
