@@ -260,7 +260,8 @@ void cmd_help(Lumiray& s, const qx::CommandLine& line) {
   // Without the installed file, the one in the current directory serves.
   if (!qx::file_exists(s.help_file)) s.help_file = kLocalHelpFile;
   const int mode = line.option == 'B' ? 1 : 0;
-  qx::qxhelp(s.input.current(), s.out, mode, field(s.help_file, kHelpNameLength), field(topic, kHelpTopicLength));
+  // Only a typed name is cut to its field; the installed file's path may be longer.
+  qx::qxhelp(s.input.current(), s.out, mode, s.help_file, field(topic, kHelpTopicLength));
 }
 
 void cmd_delete(Lumiray& s, const qx::CommandLine& line) {

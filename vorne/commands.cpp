@@ -154,7 +154,8 @@ void cmd_help(Vorne& v, const qx::CommandLine& line) {
   const std::string topic = arg.empty() ? std::string("HELP") : qx::pad(arg, kHelpTopicLength);
   if (!qx::file_exists(v.help_file)) v.help_file = std::string(kLocalHelpFile);
   v.term.flush();
-  qx::qxhelp(v.in(), v.term, line.option == 'B' ? 1 : 0, qx::pad(v.help_file, kHelpNameField), topic);
+  // Only a typed name is cut to its field; the installed file's path may be longer.
+  qx::qxhelp(v.in(), v.term, line.option == 'B' ? 1 : 0, v.help_file, topic);
 }
 
 void cmd_menu(Vorne& v, const qx::CommandLine&) {

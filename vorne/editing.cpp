@@ -47,7 +47,6 @@ constexpr std::array<std::string_view, kHeadingCount> kHeadings = {
 
 constexpr int kParticleBase = 18;
 constexpr int kBeamBase = 12;
-constexpr int kFirstResultColumn = 5;
 constexpr std::size_t kElementField = 2;    // "Element number > " is read as I2
 constexpr std::size_t kNumberField = 12;    // INSERT/REMOVE read F12.0
 constexpr int kElementNumberLimit = 999;    // I3 of the invalid-number message

@@ -1,22 +1,21 @@
-// Commands the table offers but this version does not carry out (the trajectory plot and the
-// astigmatism scan): each says so in one line and changes nothing.
+// Commands the table offers but the program does not carry out yet: each says so and changes
+// nothing, so that a macro's transcript shows that nothing was done.
 #include "commands.h"
-
 #include "qx/format.h"
 
 namespace vorne {
 
 namespace {
 
-void not_available(Vorne& v, const char* word) {
+void say_not_available(Vorne& v, const char* word) {
   static const qx::Format kNote{"(1H ,'%VORNE- ',A,' is not available in this version.')"};
   v.term.write(kNote, word);
 }
 
 }  // namespace
 
-void cmd_trace(Vorne& v, const qx::CommandLine&) { not_available(v, "TRACE"); }
+void cmd_trace(Vorne& v, const qx::CommandLine&) { say_not_available(v, "TRACE"); }
 
-void cmd_spec(Vorne& v, const qx::CommandLine&) { not_available(v, "SPEC"); }
+void cmd_spec(Vorne& v, const qx::CommandLine&) { say_not_available(v, "SPEC"); }
 
 }  // namespace vorne

@@ -119,15 +119,6 @@ TEST(Session, AbbreviationsAndLongWordsRunTheirCommandSilently) {
   EXPECT_EQ(out, none + none + none + none + none + none + kPrompt + kPrompt + kPrompt);
 }
 
-// The trajectory plot and the astigmatism scan are in the table but not in this version: they
-// say so instead of silently doing nothing.
-TEST(Session, TraceAndSpecSayTheyAreNotAvailable) {
-  TempDir dir;
-  const std::string out = run("TRACE\nSPEC\nEXIT\n", dir);
-  EXPECT_TRUE(contains(out, " vrn>  %VORNE- TRACE is not available in this version.\n")) << out;
-  EXPECT_TRUE(contains(out, " vrn>  %VORNE- SPEC is not available in this version.\n")) << out;
-}
-
 TEST(Session, UnknownWordEchoesTheWholeCanonicalLine) {
   TempDir dir;
   EXPECT_EQ(run("FOO\nEXIT\n", dir), kPrompt + " ?" + pad("FOO", 40) + "\n" + kPrompt);
