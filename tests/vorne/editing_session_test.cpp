@@ -6,6 +6,7 @@
 
 #include "optics_rig.h"
 #include "session.h"
+#include "vorne_script.h"
 
 namespace {
 
@@ -17,7 +18,11 @@ using qxtest::read_file;
 using qxtest::TempDir;
 using qxtest::write_file;
 
-const std::string kPrompt = " vrn> ";
+using vorne_script::count;
+using vorne_script::kPrompt;
+using vorne_script::load_text;
+using vorne_script::run;
+using vorne_script::saved;
 
 // Particle, beam, a quadrupole between two drifts, an electric quadrupole, System End.
 const std::string kSystem =
@@ -32,31 +37,10 @@ const std::string kSystem =
     " 9.00, 0.0, 0.0, 0.0\n"
     " SENTINEL\n";
 
-// Output from the first prompt on (the banner is not what these tests look at).
-std::string run(const std::string& script, const TempDir& dir) {
-  const std::string out = qxtest::run_program(qxtest::vorne_exe(), script, dir.path()).out;
-  const std::size_t start = out.find(kPrompt);
-  return start == std::string::npos ? out : out.substr(start);
-}
-
-std::string loaded(const TempDir& dir, const std::string& text = kSystem) {
-  write_file(dir / "sys.vrn", text);
-  return "DATA sys\n";
-}
-
-vorne::LensSystem saved(const TempDir& dir, const std::string& name) {
-  Rig r;
-  r.load_path(dir / name);
-  return r.s;
-}
+std::string loaded(const TempDir& dir, const std::string& text = kSystem) { return load_text(dir, text); }
 
 std::string g10(double x) { return edit_g(x, 10, 3, 1); }
 
-std::size_t count(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
 
 // ---- ELEMEN ---------------------------------------------------------------------------------
 

@@ -8,6 +8,7 @@
 
 #include "optics_rig.h"
 #include "session.h"
+#include "vorne_script.h"
 
 namespace {
 
@@ -26,7 +27,10 @@ using qxtest::write_file;
 
 constexpr double kE = 1.6021892E-19;
 constexpr double kMu0 = 1.256637062E-06;
-const std::string kPrompt = " vrn> ";
+using vorne_script::kPrompt;
+using vorne_script::load_text;
+using vorne_script::run;
+using vorne_script::saved;
 
 // A magnetic quadrupole of 0.5 T in group 1, an electric one of 5 kV and a constant one.
 const std::string kLenses =
@@ -42,27 +46,10 @@ const std::string kLenses =
     " 3.00, 0.5, 0.0, 0.0\n"
     " 9.00, 0.0, 0.0, 0.0\n";
 
-std::string run(const std::string& script, const TempDir& dir) {
-  const std::string out = qxtest::run_program(qxtest::vorne_exe(), script, dir.path()).out;
-  const std::size_t start = out.find(kPrompt);
-  return start == std::string::npos ? out : out.substr(start);
-}
-
-std::string load_text(const TempDir& dir, const std::string& text) {
-  write_file(dir / "sys.vrn", text);
-  return "DATA sys\n";
-}
-
 std::string load_shipped(const TempDir& dir, const std::string& name) {
   std::filesystem::copy_file(qxtest::test_data(name), dir / "sys.vrn",
                              std::filesystem::copy_options::overwrite_existing);
   return "DATA sys\n";
-}
-
-vorne::LensSystem saved(const TempDir& dir, const std::string& name) {
-  Rig r;
-  r.load_path(dir / name);
-  return r.s;
 }
 
 // The number after `label` in the text (from `from` on); NaN when absent.

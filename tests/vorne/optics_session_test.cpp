@@ -6,6 +6,7 @@
 
 #include "optics_rig.h"
 #include "session.h"
+#include "vorne_script.h"
 
 namespace {
 
@@ -16,13 +17,9 @@ using qxtest::TempDir;
 using qxtest::write_file;
 
 constexpr double kE = 1.6021892E-19;
-const std::string kPrompt = " vrn> ";
-
-std::string run(const std::string& script, const TempDir& dir) {
-  const std::string out = qxtest::run_program(qxtest::vorne_exe(), script, dir.path()).out;
-  const std::size_t start = out.find(kPrompt);
-  return start == std::string::npos ? out : out.substr(start);
-}
+using vorne_script::count;
+using vorne_script::kPrompt;
+using vorne_script::run;
 
 std::string title_line(const std::string& title) {
   return " Title: " + title + std::string(50 - title.size(), ' ') + "\n";
@@ -87,12 +84,6 @@ std::string row_line(int iz, const std::string& name, double code, const std::ve
 std::string beam_line(double x, double t, double y, double p) {
   return " \n  Beam data  " + edit_g(x * 1e6, 13, 5) + " UM  " + edit_g(t * 1e3, 13, 5) + " MR  " +
          edit_g(y * 1e6, 13, 5) + " UM  " + edit_g(p * 1e3, 13, 5) + " MR  \n";
-}
-
-std::size_t count(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
 }
 
 TEST(OpticsSession, FocusedSystemsKeepTheNormalPromptDetunedOnesAskForAFit) {
