@@ -11,8 +11,11 @@ all: build
 deps:
 	@sh tools/install-deps.sh
 
+# ccache, where installed, shares compiled objects between build trees and checkouts.
+LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
 build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER) > /dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
 test: build

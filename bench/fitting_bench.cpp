@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "loop.h"
+#include "app/loop.h"
 #include "qx/units.h"
 #include "scratch_dir.h"
-#include "state.h"
+#include "app/state.h"
 
 namespace {
 

@@ -12,13 +12,13 @@
 #include <memory>
 #include <string>
 
-#include "coef.h"
-#include "commands.h"
-#include "fake.h"
-#include "lqio.h"
-#include "rayfile.h"
+#include "io/coef.h"
+#include "app/commands.h"
+#include "generate/fake.h"
+#include "io/lqio.h"
+#include "io/rayfile.h"
 #include "scratch_dir.h"
-#include "state.h"
+#include "app/state.h"
 
 namespace {
 

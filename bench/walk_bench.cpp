@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "qx/units.h"
-#include "state.h"
-#include "walk.h"
+#include "app/state.h"
+#include "optics/walk.h"
 
 namespace {
 

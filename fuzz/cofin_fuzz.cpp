@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "coef.h"
+#include "io/coef.h"
 
 namespace {
 

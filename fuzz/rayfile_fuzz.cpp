@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "commands.h"
-#include "lqio.h"
-#include "state.h"
+#include "app/commands.h"
+#include "io/lqio.h"
+#include "app/state.h"
 
 namespace {
 

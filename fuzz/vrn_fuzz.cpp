@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "datafile.h"
+#include "system/datafile.h"
 #include "qx/units.h"
-#include "system.h"
+#include "system/system.h"
 
 namespace {
 

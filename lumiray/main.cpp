@@ -1,10 +1,10 @@
 // lumiray: the ray-trace imaging program.
 #include <memory>
 
-#include "commands.h"
-#include "options.h"
+#include "app/commands.h"
+#include "app/options.h"
 #include "qx/units.h"
-#include "state.h"
+#include "app/state.h"
 
 int main(int argc, char** argv) {
   int status = 0;

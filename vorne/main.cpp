@@ -2,10 +2,10 @@
 // hands it to the command loop.
 #include <memory>
 
-#include "loop.h"
-#include "options.h"
+#include "app/loop.h"
+#include "app/options.h"
 #include "qx/units.h"
-#include "state.h"
+#include "app/state.h"
 
 int main(int argc, char** argv) {
   int status = 0;

@@ -1,6 +1,6 @@
 // The coefficient-file reader: the doublet fixture in the design program's layout, hand
 // edited layouts, damaged files, the name rules and the missing-file dialogue.
-#include "coef.h"
+#include "io/coef.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The ray generator: grids, apertures, point objects, flux peaking and the random numbers.
-#include "fake.h"
+#include "generate/fake.h"
 
 #include <gtest/gtest.h>
 

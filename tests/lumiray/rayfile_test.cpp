@@ -1,6 +1,6 @@
 // Ray files: the record layout byte for byte, both directions against the Fortran runtime,
 // and damaged files.
-#include "rayfile.h"
+#include "io/rayfile.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "lqio.h"
+#include "io/lqio.h"
 #include "session.h"
-#include "state.h"
+#include "app/state.h"
 
 namespace {
 

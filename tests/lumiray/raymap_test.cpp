@@ -2,7 +2,7 @@
 // is exercised alone, by a coefficient file that holds only that term, and the expected
 // output is computed from the term's label (so the label, the file position and the
 // monomial must all agree).
-#include "raymap.h"
+#include "generate/raymap.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "coef.h"
+#include "io/coef.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "rayfile.h"
+#include "io/rayfile.h"
 #include "session.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The command table and its matching rule, the element line of the listing and SAVE's records,
 // in process.
-#include "commands.h"
+#include "app/commands.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +8,11 @@
 #include <sstream>
 #include <string>
 
-#include "datafile.h"
+#include "system/datafile.h"
 #include "qx/text.h"
 #include "qx/units.h"
 #include "session.h"
-#include "system.h"
+#include "system/system.h"
 
 namespace vorne {
 namespace {

@@ -2,7 +2,7 @@
 // its messages, lines and the final run's correction report.
 #include <filesystem>
 
-#include "corrections.h"
+#include "optics/corrections.h"
 #include "optics_rig.h"
 
 namespace {

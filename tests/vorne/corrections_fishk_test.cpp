@@ -2,7 +2,7 @@
 // quadrupole contribution for focused systems, the report's layout and its special cases.
 #include <vector>
 
-#include "corrections.h"
+#include "optics/corrections.h"
 #include "optics_rig.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Reading and writing the system data file in process: the loader's outcomes, hand-written
 // record forms, the layouts SAVE writes and what they read back as.
-#include "datafile.h"
+#include "system/datafile.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "qx/text.h"
 #include "qx/units.h"
 #include "session.h"
-#include "system.h"
+#include "system/system.h"
 
 namespace vorne {
 namespace {

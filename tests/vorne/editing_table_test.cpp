@@ -1,5 +1,5 @@
 // The table surgery behind INSERT, REMOVE and SQUEEZ, and ELEMEN's heading selection.
-#include "editing.h"
+#include "system/editing.h"
 #include "optics_rig.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "fitting.h"
-#include "loop.h"
+#include "fit/fitting.h"
+#include "app/loop.h"
 #include "optics_rig.h"
 
 namespace {

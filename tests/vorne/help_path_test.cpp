@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "loop.h"
+#include "app/loop.h"
 #include "qx/units.h"
 #include "session.h"
-#include "state.h"
+#include "app/state.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "qx/listread.h"
 #include "session.h"
 #include "qx/units.h"
-#include "state.h"
-#include "walk.h"
+#include "app/state.h"
+#include "optics/walk.h"
 
 namespace optics_test {
 

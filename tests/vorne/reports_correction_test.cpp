@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "commands.h"
+#include "app/commands.h"
 #include "reports_rig.h"
 
 namespace {

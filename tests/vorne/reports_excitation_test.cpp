@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "commands.h"
+#include "app/commands.h"
 #include "reports_rig.h"
 
 namespace {

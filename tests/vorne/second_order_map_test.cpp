@@ -5,7 +5,7 @@
 #include <random>
 
 #include "optics_rig.h"
-#include "second_order.h"
+#include "optics/second_order.h"
 
 namespace {
 

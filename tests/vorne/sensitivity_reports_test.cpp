@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "aberration_reference.h"
-#include "sensitivity.h"
-#include "third_order.h"
+#include "reports/sensitivity.h"
+#include "optics/third_order.h"
 
 namespace {
 

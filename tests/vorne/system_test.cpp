@@ -1,5 +1,5 @@
 // The lens-system model: type-code decoding, names, coupling groups, particle momentum.
-#include "system.h"
+#include "system/system.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <array>
 
 #include "optics_rig.h"
-#include "third_order.h"
+#include "optics/third_order.h"
 
 namespace {
 

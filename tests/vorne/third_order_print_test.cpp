@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "aberration_reference.h"
-#include "third_order.h"
+#include "optics/third_order.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "aberration_reference.h"
-#include "second_order.h"
+#include "optics/second_order.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "datafile.h"
+#include "system/datafile.h"
 #include "qx/units.h"
 #include "session.h"
-#include "system.h"
+#include "system/system.h"
 
 namespace vorne {
 namespace {

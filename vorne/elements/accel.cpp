@@ -2,7 +2,7 @@
 // field, x'' = -(T'/2T) x'. The slope shrinks by r = sqrt(T_exit / T_entrance).
 #include <cmath>
 
-#include "elements.h"
+#include "elements/elements.h"
 #include "qx/format.h"
 
 namespace vorne {

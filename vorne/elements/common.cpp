@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "elements.h"
+#include "elements/elements.h"
 
 namespace vorne {
 

@@ -1,7 +1,7 @@
 // Dipole: at first order a drift in both planes. Its bend moves the beam centroid (dipadd).
 #include <cmath>
 
-#include "elements.h"
+#include "elements/elements.h"
 #include "qx/format.h"
 
 namespace vorne {

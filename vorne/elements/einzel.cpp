@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "elements.h"
+#include "elements/elements.h"
 #include "qx/format.h"
 
 namespace vorne {

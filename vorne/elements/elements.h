@@ -18,8 +18,8 @@
 #include <cmath>
 #include <string_view>
 
-#include "matrix.h"
-#include "state.h"
+#include "system/matrix.h"
+#include "app/state.h"
 
 namespace vorne {
 

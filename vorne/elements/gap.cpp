@@ -2,7 +2,7 @@
 // before) to E2 (the column after), focal length 4 T0 / (E2 - E1).
 #include <cmath>
 
-#include "elements.h"
+#include "elements/elements.h"
 #include "qx/format.h"
 
 namespace vorne {

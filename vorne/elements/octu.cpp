@@ -2,7 +2,7 @@
 // image of the lens before it passes through unchanged.
 #include <cmath>
 
-#include "elements.h"
+#include "elements/elements.h"
 #include "qx/format.h"
 
 namespace vorne {

@@ -3,7 +3,7 @@
 // the sextupole.
 #include <cmath>
 
-#include "elements.h"
+#include "elements/elements.h"
 #include "qx/format.h"
 
 namespace vorne {

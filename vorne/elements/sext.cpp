@@ -2,7 +2,7 @@
 // map, summed with a supra sextupole in the next row by the quadrupole's rules.
 #include <cmath>
 
-#include "elements.h"
+#include "elements/elements.h"
 #include "qx/format.h"
 
 namespace vorne {

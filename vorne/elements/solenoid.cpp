@@ -2,7 +2,7 @@
 // focused in both planes, k = |q| e B / (2 p).
 #include <cmath>
 
-#include "elements.h"
+#include "elements/elements.h"
 #include "qx/format.h"
 
 namespace vorne {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <optional>
 
-#include "elements.h"
+#include "elements/elements.h"
 #include "qx/format.h"
 #include "qx/numeric.h"
 

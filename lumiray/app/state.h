@@ -1,0 +1,86 @@
+// The one state object of lumiray: created in main, handed by reference to every command.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "io/coef.h"
+#include "app/dialog.h"
+#include "qx/command.h"
+#include "qx/session.h"
+#include "qx/units.h"
+#include "io/rayfile.h"
+
+namespace lumiray {
+
+inline constexpr int kMaxRays = 200000;      // rays in one ray set, paraxial rays included
+inline constexpr int kMacroDepth = 9;        // nested macro files
+inline constexpr int kRegisters = 10;        // A0..A9 and I0..I9
+inline constexpr int kHistogramBins = 101;   // energy distribution of FAKE
+inline constexpr std::size_t kDataFileLength = 100;
+
+// The user registers A0..A9 (reals) and I0..I9 (integers).
+struct Registers {
+  std::array<double, kRegisters> a{};
+  std::array<int, kRegisters> i{};
+};
+
+// The ray files of LQIO: one reading unit (the current data set) and two writing units.
+struct RayFiles {
+  std::unique_ptr<RayReader> reader;   // R: the current data set
+  std::unique_ptr<RayWriter> writer;   // W
+  std::unique_ptr<RayWriter> appender; // A
+  long last_index = 0;                 // index of the last ray read through R (0: none)
+  Ray last_ray;                        // and that ray
+};
+
+// FAKE's settings that outlive one command, and its random-number generator.
+struct FakeSettings {
+  int colours = 4;                 // number of colours (asked when colour is enabled)
+  double focus_x = 1.0e10;         // focal positions F and G from the end of the system (m)
+  double focus_y = 1.0e10;
+  bool focus_known = false;        // FAKE has computed them
+  std::string seed_time;           // the time of day that seeded the generator
+  bool seeded = false;
+  std::uint64_t lcg = 0;           // state of the 48-bit generator
+  std::array<int, kHistogramBins> histogram{};   // energy deviations of the current command
+};
+
+struct Lumiray {
+  Lumiray(qx::Output& terminal, std::unique_ptr<qx::Input> keyboard)
+      : out(terminal), qx(terminal), input(std::move(keyboard), kMacroDepth) {}
+  Lumiray(const Lumiray&) = delete;
+  Lumiray& operator=(const Lumiray&) = delete;
+
+  qx::Output& out;                 // the terminal (unit 6)
+  qx::Session qx;                  // the library's own state
+  qx::InputStack input;            // keyboard and macro files
+
+  Registers reg;
+  int ntot = 0;                                     // rays in the current ray set
+  std::string caption = std::string(kCaptionLength, ' ');   // caption of the current ray set
+  std::string data_file;                            // ray file the analyses read
+  std::string cof_file;                             // coefficient file read last
+  CoefficientSet coef;
+  RayFiles rays;
+  FakeSettings fake;
+
+  int colour = 0;            // colour enabled (COLOUR)
+  int dot_mode = 0;          // dot mode enabled (DOTMOD)
+  double dot_size = 0.0;
+  int scale_drawing = 0;     // MAP/E S and MAP/D S
+  int ndel = 1000;           // delay settings from lqsort.del (FLASH)
+  int nper = 1000;
+  std::string help_file = LUMIRAY_HELP_PATH;
+  bool running = true;       // false once EXIT (or the end of the keyboard input) ends the program
+
+  qx::CommandLine previous;  // the last line that was not PREV
+  bool has_previous = false;
+
+  bool echo() { return input.in_macro(); }
+  Dialogue dialogue() { return Dialogue{input.current(), out, input.in_macro()}; }
+};
+
+}  // namespace lumiray

@@ -1,0 +1,30 @@
+#include "app/state.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "qx/numeric.h"
+
+namespace vorne {
+
+namespace {
+
+// A stored level that is no integer the program can hold (a huge or non-finite value from a
+// file) leaves the working level where it was.
+constexpr std::int64_t kLevelLimit = 1000000000;
+
+}  // namespace
+
+Vorne::Vorne(qx::Output& terminal, std::unique_ptr<qx::Input> keyboard)
+    : term(terminal), qx(terminal), input(std::move(keyboard), kMacroLevels), help_file(kDefaultHelpFile) {}
+
+void Vorne::set_diagnostic(double level) {
+  sys.p(1, 5) = level;
+  refresh_diagnostic();
+}
+
+void Vorne::refresh_diagnostic() {
+  if (const auto n = qx::nearest_int(sys.p(1, 5), -kLevelLimit, kLevelLimit)) idiag = static_cast<int>(*n);
+}
+
+}  // namespace vorne

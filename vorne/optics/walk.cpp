@@ -1,0 +1,394 @@
+// STIGMAT and the first-order properties built on it: MAG, FOCAL, ELELAS, the fitting
+// objective, the ray transform and the chromatic run.
+#include "optics/walk.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "elements/elements.h"
+#include "app/hooks.h"
+#include "qx/format.h"
+#include "app/state.h"
+
+namespace vorne {
+
+namespace {
+
+constexpr int kMaxOrder = 3;
+constexpr int kMaxTraceLevel = 9;            // levels above this trace like 1
+constexpr int kLastCountedCode = 19;         // MAG and FOCAL count codes below 20
+constexpr double kCountedField = static_cast<double>(1.0E-7f);   // |P2| above this counts
+constexpr double kMinFocalProduct = 1.0E-10;
+constexpr double kInfiniteFocal = static_cast<double>(1.0E10f);
+constexpr double kDefaultSpread = 0.001;     // percent, the chromatic run's spread for 0
+constexpr int kAcceleratorCode = 10;
+
+bool is_lens(const LensSystem& s, int k) { return s.type_at(k).polarity != 0; }
+
+// Rows whose magnification MAG multiplies: lenses with a field, not octupoles. A collimator
+// keeps an offset in P2 but images nothing, so only rows of non-zero polarity count.
+bool counts_for_mag(const LensSystem& s, int k) {
+  const int c = code_class(s.p(k, 1));
+  if (c < 0 || c > kLastCountedCode || c == 3 || c == 8 || c == 18) return false;
+  return std::fabs(s.p(k, 3)) > kCountedField && is_lens(s, k);
+}
+
+// Rows FOCAL counts as lenses: as MAG, without sextupoles.
+bool counts_for_focal(const LensSystem& s, int k) {
+  const int c = code_class(s.p(k, 1));
+  if (c == 6 || c == 16) return false;
+  return counts_for_mag(s, k);
+}
+
+// Rows the preceding-lens search accepts (the same rule as preceding_lens()).
+bool counts_as_preceding(const LensSystem& s, int k) {
+  const int c = code_class(s.p(k, 1));
+  if (c < 0 || c > kLastCountedCode) return false;
+  return std::fabs(s.p(k, 3)) >= kLensFieldThreshold && is_lens(s, k);
+}
+
+// m times the magnifications of row k when MAG counts the row, with the warning for a zero one.
+void multiply_magnification(Vorne& v, int k, Magnification& m) {
+  static const qx::Format kZero{
+      "(1H ,'?MAG - ELEMENT ',I3,' HAS ZERO MAGNIFICATION',/,10X,'XMAG = ',1P,G13.5,'   YMAG = ',1P,G13.5)"};
+  if (!counts_for_mag(v.sys, k)) return;
+  const double mx = v.sys.p(k, 9);
+  const double my = v.sys.p(k, 10);
+  m.mx *= mx;
+  m.my *= my;
+  if (v.warnings && std::fabs(mx * my) == 0.0) v.term.write(kZero, k, mx, my);
+}
+
+Vec4 initial_beam(const LensSystem& s) {
+  Vec4 b;
+  for (int i = 1; i <= 4; ++i) b(i) = s.p(2, i + 1);
+  return b;
+}
+
+// The element's own third-order set, added to the system's sums and to its kind's share
+// (none for a solenoid). Runs after the element's routine, which stores what it reads.
+void sum_third_order(Vorne& v, int iz, ThirdOrderSet* share) {
+  WalkResult& w = v.walk;
+  element_third_order(v, iz, w.element);
+  tadd(v, iz, w.element, w.total);
+  if (share != nullptr) tadd(v, iz, w.element, *share);
+}
+
+// The routine a row's internal type selects, and what the walk counts and sums for it.
+ElementStatus run_element(Vorne& v, int iz, int type, bool third, Mat4& a) {
+  WalkResult& w = v.walk;
+  switch (type) {
+    case kDrift:
+      return drift(v, iz, a);
+    case kQuadrupole: {
+      ++w.quads;
+      const ElementStatus st = quad(v, iz, a);
+      if (third) sum_third_order(v, iz, &w.quad);
+      return st;
+    }
+    case kCollimator:
+      return ElementStatus::ok;
+    case kSextupole:
+      ++w.sexts;
+      return sext(v, iz, a);
+    case kVelocitySelector:
+      return vs(v, iz, a);
+    case kOctupole: {
+      ++w.octus;
+      const ElementStatus st = octu(v, iz, a);
+      if (third) sum_third_order(v, iz, &w.octu);
+      return st;
+    }
+    case kAccelerator:
+      return accel(v, iz, a);
+    case kSolenoid: {
+      const ElementStatus st = solenoid(v, iz, a);
+      if (third) sum_third_order(v, iz, nullptr);
+      return st;
+    }
+    case kGapLens:
+      return gap(v, iz, a);
+    case kEinzelLens:
+      return einz(v, iz, a);
+    case kCylinderLens:
+      return cyl(v, iz, a);
+    // Types no routine handles pass the beam unchanged: the identity, not the matrix the
+    // previous element left behind.
+    case 1:
+    case 14:
+    case 16:
+    case 18:
+    case 19:
+    case 20:
+      return ElementStatus::ok;
+    default:   // 2, 12 and anything else
+      return dip(v, iz, a);
+  }
+}
+
+// The trace of one element at diagnostic level `level` (1 to 9) on the report stream.
+void trace_element(Vorne& v, int iz, const TypeCode& t, const Mat4& a, int level) {
+  if (level == 6 || level == 7) return;
+  qx::Output& out = v.report();
+  list_row(out, v.sys, iz);
+  if (level == 2 || level == 5) print_matrix(out, a, t.type);
+  if (level == 3) print_matrix(out, v.walk.s, kCollimator);
+  if (level == 4 || level == 5) geometric_listing(v, iz, a);
+  if ((level == 8 || level == 9) && t.polarity != 0 && t.supra == 0) {
+    print_third_order(out, v.walk.element, 1);
+    if (level == 9) print_third_order(out, v.walk.total, 2);
+  }
+}
+
+void trace_beam(Vorne& v, const qx::Format& heading) {
+  qx::Output& out = v.report();
+  out.write(heading);
+  list_row(out, v.sys, 2);
+}
+
+}  // namespace
+
+// ---- STIGMAT ------------------------------------------------------------------------------------
+
+void system_walk(Vorne& v, int order_code) { system_walk(v, order_code, true); }
+
+void system_walk(Vorne& v, int order_code, bool trace) {
+  static const qx::Format kNoEnd{"(1H ,'?STIGMAT- No end element IZ = ',I2)"};
+  static const qx::Format kNotFinite{"(1H ,'?STIGMAT- No finite matrix for element ',I2,', taken as a drift')"};
+  static const qx::Format kInitial{"(1H ,'Initial beam vector;')"};
+  static const qx::Format kFinal{"(1H ,'Final beam vector;')"};
+  LensSystem& s = v.sys;
+  WalkResult& w = v.walk;
+  if (!s.loaded()) return;
+
+  const int order = std::clamp(order_code, -kMaxOrder * 10, kMaxOrder * 10);
+  const int working = std::clamp(std::abs(order), 1, kMaxOrder);
+  const bool second = working > 1 && order != -3;
+  const bool third = working > 2;
+  w.quads = w.sexts = w.octus = 0;
+  w.s = Mat4::identity();
+  w.ended = false;
+  Vec4 work = initial_beam(s);
+  Vec4 ref = work;
+  for (int i = 1; i <= 4; ++i) s.p(2, i + 6) = work(i);
+  if (second) w.s2 = Mat14::identity();
+  if (third && order != -5) w.element = w.total = w.quad = w.octu = ThirdOrderSet{};
+
+  if (trace && v.idiag > kMaxTraceLevel) v.set_diagnostic(1.0);
+  const int level = trace ? v.idiag : 0;
+  if (level > 0) trace_beam(v, kInitial);
+
+  const int previous_end = s.izend;
+  const double charge = std::fabs(s.p(1, 2));
+  double energy = s.p(1, 12);   // the energy at the element, grown by every column passed
+  s.p(1, 4) = energy;
+  double z = 0.0;
+  double start = 0.0;      // entrance of the first lens
+  double lens_end = 0.0;   // exit of the last lens
+  bool lens_seen = false;
+
+  int iz = kFirstElementRow;
+  for (;; ++iz) {
+    if (iz > kRows) {
+      v.term.write(kNoEnd, iz);
+      s.p(1, 4) = s.p(1, 12);
+      return;
+    }
+    const TypeCode t = s.type_at(iz);
+    if (t.supra == 1) {   // the lens before it has used it
+      w.element_matrix[static_cast<std::size_t>(iz)] = Mat4::identity();
+      continue;
+    }
+    if (t.type == kSystemEnd) break;
+
+    // Every element sees the particle with the energy it has there, so a lens after an
+    // accelerating column is excited for the faster particle.
+    s.p(1, 4) = energy;
+    // A gap lens always has its fixed length; set it before the position bookkeeping so the
+    // first walk after a load places the rows after it as every later walk does.
+    if (t.type == kGapLens) s.p(iz, 2) = kGapLength;
+    const double len = s.p(iz, 2);
+    if (t.polarity != 0) {
+      if (!lens_seen) start = z;
+      lens_seen = true;
+      s.p(iz, 5) = z + len / 2.0;
+      z += len;
+      lens_end = z;
+    } else if (t.type == kDrift) {
+      z += len;
+    }
+
+    if (third) w.element = ThirdOrderSet{};
+    Mat4 a = Mat4::identity();
+    const ElementStatus status = run_element(v, iz, t.type, third, a);
+    if (!all_finite(a)) {
+      v.term.write(kNotFinite, iz);
+      a = std::isfinite(len) ? drift_matrix(len) : Mat4::identity();
+    }
+    if (code_class(s.p(iz, 1)) == kAcceleratorCode) energy += charge * s.p(iz, 3);
+
+    mul_left(a, w.s);
+    if (second) {
+      Mat14 t2 = Mat14::identity();
+      element_second_order(v, iz, a, t2);
+      mul_left(t2, w.s2);
+    }
+    // Inside the walk the beam vectors go through each element at first order; the system's
+    // higher-order terms belong to the whole system, not to every element on the way.
+    work(1) += s.dx(iz);
+    work(3) += s.dy(iz);
+    work = apply(a, work);
+    ref = apply(a, ref);
+    if (t.type == kDipole || t.type == kElectrostaticDipole) {
+      dipadd(v, iz, work);
+      dipadd(v, iz, ref);
+    }
+    work(1) -= s.dx(iz);
+    work(3) -= s.dy(iz);
+    for (int i = 1; i <= 4; ++i) s.p(2, i + 6) = work(i);
+    w.element_matrix[static_cast<std::size_t>(iz)] = a;
+
+    if (level > 0) trace_element(v, iz, t, a, level);
+    // A failed einzel lens ends the walk: it goes on at the System End of the last walk.
+    if (status == ElementStatus::degenerate && t.type == kEinzelLens && previous_end > iz) iz = previous_end - 1;
+  }
+
+  s.p(1, 4) = s.p(1, 12);
+  s.total_length = z;
+  s.lens_mid = start + (lens_end - start) / 2.0;
+  s.izend = iz;
+  w.element_matrix[static_cast<std::size_t>(iz)] = w.s;
+  w.reference = ref;
+  w.ended = true;
+  if (level > 0) trace_beam(v, kFinal);
+}
+
+// ---- MAG, FOCAL, ELELAS --------------------------------------------------------------------------
+
+Magnification mag(Vorne& v, int iz) {
+  Magnification m;
+  // Rows 3 to iz inclusive: the magnification of the system up to the image of the lens at iz.
+  for (int k = kFirstElementRow; k <= std::min(iz, kRows); ++k) multiply_magnification(v, k, m);
+  return m;
+}
+
+FocalLengths focal(Vorne& v, int iz) {
+  static const qx::Format kInfinite{"(1H ,/,1H ,'%FOCAL- Infinite focal length (sub)system IZ = ',I2)"};
+  const LensSystem& s = v.sys;
+  // One pass: the running MAG at every row (each lens included at its own row, so a lens's
+  // object is referred through the lens before it), and the preceding lens as the rows go by.
+  std::array<Magnification, kRows + 1> upto{};
+  Magnification running;
+  Magnification last;
+  int preceding = 2;
+  double sx = 0.0;
+  double sy = 0.0;
+  for (int k = kFirstElementRow; k <= std::min(iz, kRows); ++k) {
+    multiply_magnification(v, k, running);
+    upto[static_cast<std::size_t>(k)] = running;
+    if (counts_for_focal(s, k)) {
+      const Magnification at_object = upto[static_cast<std::size_t>(preceding)];   // 1 for row 2
+      const double fx = s.p(k, 11);
+      const double fy = s.p(k, 12);
+      if (std::fabs(fx * fy) >= kMinFocalProduct) {
+        sx += running.mx * at_object.mx / fx;
+        sy += running.my * at_object.my / fy;
+        last = running;
+      }
+    }
+    if (counts_as_preceding(s, k)) preceding = k;
+  }
+  if (std::fabs(sx * sy) < kMinFocalProduct) {
+    if (v.warnings) v.term.write(kInfinite, iz);
+    return {kInfiniteFocal, kInfiniteFocal};
+  }
+  return {last.mx / sx, last.my / sy};
+}
+
+int last_active_lens(const LensSystem& s) {
+  const int end = std::min(s.izend, kRows + 1);
+  for (int k = end - 1; k >= kFirstElementRow; --k)
+    if (s.type_at(k).supra == 0 && counts_for_focal(s, k)) return k;
+  return 0;
+}
+
+double squared_objective(Vorne& v) {
+  system_walk(v, 1);
+  if (v.idiag == -6) {
+    const int last = last_active_lens(v.sys);
+    if (last == 0) return 0.0;
+    const double dx = v.sys.total_length - v.sys.p(last, 6);
+    const double dy = v.sys.total_length - v.sys.p(last, 7);
+    return dx * dx + dy * dy;
+  }
+  const double xt = v.walk.s(1, 2);
+  const double yp = v.walk.s(3, 4);
+  return xt * xt + yp * yp;
+}
+
+double fitting_objective(Vorne& v) { return squared_objective(v); }
+
+// ---- Ray transform and chromatic run --------------------------------------------------------------
+
+void ray_transform(Vorne& v, int m, Vec4& x, const Mat4& a) {
+  const int n = std::abs(std::clamp(m, -100, 100));
+  const double delta = std::fabs(v.sys.p(2, 6));
+  const ChromaticTerms& c = v.walk.chromatic;
+  const double x0 = x(1), t0 = x(2), y0 = x(3), p0 = x(4);
+  Vec4 u = apply(a, x);
+  if (n >= 2 && m > -3) {
+    u(1) += c.xt * t0 * delta;
+    u(3) += c.yp * p0 * delta;
+    if (m != -2) {
+      u(1) += c.xx * x0 * delta;
+      u(3) += c.yy * y0 * delta;
+    }
+    if (m == -2 || n < 3) {
+      x = u;
+      return;
+    }
+  }
+  if (n >= 3 || m <= -3) {
+    const Magnification mg = mag(v, v.sys.izend);
+    const ThirdOrderSet& k = v.walk.total;
+    u(1) += mg.mx * (k(1, 1) * t0 * t0 * t0 + k(1, 2) * t0 * p0 * p0);
+    u(3) += mg.my * (k(2, 1) * p0 * p0 * p0 + k(2, 2) * p0 * t0 * t0);
+    if (m != -3 && m != -4) {
+      u(1) += mg.mx * (k(1, 3) * t0 * t0 * x0 + k(1, 4) * p0 * p0 * x0 + k(1, 5) * t0 * p0 * y0 +
+                       k(1, 6) * t0 * x0 * x0 + k(1, 7) * t0 * y0 * y0 + k(1, 8) * x0 * p0 * y0 +
+                       k(1, 9) * x0 * x0 * x0 + k(1, 10) * x0 * y0 * y0);
+      u(3) += mg.my * (k(2, 3) * p0 * p0 * y0 + k(2, 4) * t0 * t0 * y0 + k(2, 5) * p0 * t0 * x0 +
+                       k(2, 6) * p0 * y0 * y0 + k(2, 7) * p0 * x0 * x0 + k(2, 8) * y0 * t0 * x0 +
+                       k(2, 9) * y0 * y0 * y0 + k(2, 10) * y0 * x0 * x0);
+    }
+  }
+  x = u;
+}
+
+void chromatic_run(Vorne& v, double de) {
+  if (de == 0.0) de = kDefaultSpread;
+  // The run perturbs the energy and walks; the system and the last walk's results come back
+  // as they were, only the two rays' results are kept.
+  const LensSystem keep_system = v.sys;
+  const WalkResult keep_walk = v.walk;
+  v.sys.p(1, 12) *= 1.0 + de / 100.0;
+  system_walk(v, 1);
+  ChromaticTerms c;
+  // The two rays go through the perturbed system at first order.
+  Vec4 angle_ray;
+  angle_ray(2) = angle_ray(4) = 1.0 / de;
+  angle_ray = apply(v.walk.s, angle_ray);
+  c.xt = angle_ray(1);
+  c.yp = angle_ray(3);
+  Vec4 position_ray;
+  position_ray(1) = position_ray(3) = 1.0 / de;
+  position_ray = apply(v.walk.s, position_ray);
+  c.xx = position_ray(1);
+  c.yy = position_ray(3);
+  v.sys = keep_system;
+  v.walk = keep_walk;
+  v.walk.chromatic = c;
+}
+
+}  // namespace vorne

@@ -1,0 +1,124 @@
+// The system walk (STIGMAT) and the first-order properties every report uses: the system
+// matrix, magnifications (MAG), focal lengths (FOCAL), the ray transform, the chromatic run,
+// and the listings of the walk (matrix print, geometric listing, per-element traces).
+//
+// The walk goes through rows 3 to the System End in table order, calls one element routine
+// per row (elements/elements.h) and composes S := A x S. It also fixes each lens's centre
+// position, the total length, the lens-region mid-point and the System End row (izend).
+// It allocates nothing and formats nothing unless a diagnostic level asks for traces, since
+// the fits run it thousands of times.
+#pragma once
+
+#include <array>
+
+#include "system/matrix.h"
+#include "system/system.h"
+
+namespace qx {
+class Output;
+}
+
+namespace vorne {
+
+struct Vorne;
+
+// A third-order coefficient set: 2 planes x 10 coefficients, c(plane, j), 1-based. Plane 1
+// gives the x deviation, plane 2 the y deviation (the coefficient order of the aberrations).
+struct ThirdOrderSet {
+  std::array<double, 20> c{};
+  double& operator()(int plane, int j) { return c[static_cast<std::size_t>((plane - 1) * 10 + (j - 1))]; }
+  double operator()(int plane, int j) const { return c[static_cast<std::size_t>((plane - 1) * 10 + (j - 1))]; }
+};
+
+// Final x and y of the two rays of the last chromatic run.
+struct ChromaticTerms {
+  double xt = 0.0;   // Cxt: ray (0, 1/dE, 0, 1/dE), final x
+  double yp = 0.0;   // Cyp: the same ray, final y
+  double xx = 0.0;   // Cxx: ray (1/dE, 0, 1/dE, 0), final x
+  double yy = 0.0;   // Cyy: the same ray, final y
+};
+
+// Results of the last system walk that other commands read. The default state means "no
+// results" (DATA resets it).
+struct WalkResult {
+  Mat4 s = Mat4::identity();        // first-order system matrix, later elements on the left
+  Mat14 s2 = Mat14::identity();     // second-order map over (x, theta, y, phi, x^2, ... phi^2)
+  ThirdOrderSet element;            // the current element's own third-order set
+  ThirdOrderSet total;              // system third-order sums
+  ThirdOrderSet quad;               // their quadrupole contribution
+  ThirdOrderSet octu;               // their octupole contribution
+  Vec4 reference;                   // reference beam vector at the end (no offsets)
+  int quads = 0;                    // quadrupoles met in the walk
+  int sexts = 0;                    // sextupoles met
+  int octus = 0;                    // octupoles met
+  bool ended = false;               // the walk reached a System End
+  ChromaticTerms chromatic;         // of the last chromatic run (kept across walks)
+  std::array<Mat4, kRows + 1> element_matrix{};   // A of each row in the last walk (S at izend)
+};
+
+// ---- The walk -------------------------------------------------------------------------------------
+// STIGMAT with order code n: working order |n| limited to 1..3; n = -3 computes third order
+// without the second-order map; n = -5 keeps the third-order sums it starts with. Results go
+// to v.walk; the final centroid to row 2, columns 7-10.
+void system_walk(Vorne& v, int order);
+// The same without the traces a positive diagnostic level asks for (a walk that only
+// refreshes the results a report shows).
+void system_walk(Vorne& v, int order, bool trace);
+
+// ---- First-order properties ----------------------------------------------------------------------
+struct Magnification {
+  double mx = 1.0;
+  double my = 1.0;
+};
+// MAG(iz): product of the stored magnifications of the lenses from row 3 to iz inclusive.
+Magnification mag(Vorne& v, int iz);
+
+struct FocalLengths {
+  double fx = 0.0;
+  double fy = 0.0;
+};
+// FOCAL(iz): focal lengths of the subsystem from row 3 to iz inclusive.
+FocalLengths focal(Vorne& v, int iz);
+
+// ELELAS: the last row before the System End that FOCAL counts as a lens; 0 for none.
+int last_active_lens(const LensSystem& s);
+
+// The fitting objective in squared form after a first-order walk: (x|theta)^2 + (y|phi)^2,
+// or at diagnostic level -6 the squared distances from the last lens's image positions to the
+// system end.
+double squared_objective(Vorne& v);
+
+// Maps a beam vector through a with order code m: first order a x; the chromatic and
+// third-order terms of the last walks for the higher codes.
+void ray_transform(Vorne& v, int m, Vec4& x, const Mat4& a);
+
+// The chromatic run for an energy spread de (percent; 0.001 when 0): walks at the scaled
+// energy and keeps the final x and y of two rays in v.walk.chromatic. Everything else (table,
+// walk results, energy) is as it was afterwards.
+void chromatic_run(Vorne& v, double de);
+
+// ---- Listings ---------------------------------------------------------------------------------------
+// Matrix print on out: title with the kind's 10-character name and four rows; letter B for
+// kind 5 (the system matrix is printed as kind 5), A otherwise.
+void print_matrix(qx::Output& out, const Mat4& a, int kind);
+// Geometric listing GEOM of row iz with matrix a (the element's, or the system matrix for the
+// System End), at diagnostic levels below 1 and 4 and 5.
+void geometric_listing(Vorne& v, int iz, const Mat4& a);
+// The same at any level (the final run lists every row whatever its level).
+void geometric_listing(Vorne& v, int iz, const Mat4& a, bool any_level);
+// One row as the listing shows it; row 2 shows the beam vector of columns 7-10.
+void list_row(qx::Output& out, const LensSystem& s, int iz);
+
+// ---- Aberrations (third_order.cpp, second_order.cpp, corrections.cpp) -------------------------------
+// The third-order set of the lens at row iz referred to its own object (zero for other kinds).
+void element_third_order(Vorne& v, int iz, ThirdOrderSet& c);
+// TADD: adds a lens's set into a system accumulator, referred to the system object.
+void tadd(Vorne& v, int iz, const ThirdOrderSet& lens, ThirdOrderSet& sys);
+// The element's 14x14 second-order map from its first-order matrix a.
+void element_second_order(Vorne& v, int iz, const Mat4& a, Mat14& t2);
+// Coefficient print of a set, kind 1 lens, 2 system, 3 and 4 magnification-included.
+void print_third_order(qx::Output& out, const ThirdOrderSet& c, int kind);
+// The octupole-correction report of the final run.
+void octupole_correction_report(Vorne& v);
+
+}  // namespace vorne

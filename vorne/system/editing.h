@@ -1,0 +1,42 @@
+// Element review and editing: ELEMEN, COUPLE, INSERT, REMOVE, SQUEEZ and EFFECT.
+//
+// The command handlers are declared in commands.h; the pieces below are what they are built
+// from and what the tests drive directly.
+#pragma once
+
+#include <string_view>
+
+#include "app/state.h"
+
+namespace vorne {
+
+// "?VORNE- No system loaded." and false when no system is loaded (commands that need one).
+bool require_system(Vorne& v);
+
+// ---- Headings of ELEMEN ---------------------------------------------------------------------
+inline constexpr int kHeadingCount = 51;
+
+// Heading k (1..51) of ELEMEN's one heading table (10 characters).
+std::string_view heading(int k);
+
+// Which headings a row shows: entries base+1 .. base+count.
+struct HeadingSelection {
+  int base = 0;
+  int count = 4;
+};
+// The selection for a row of internal type `type` and polarity `polarity` as ELEMEN shows it
+// (particle and beam rows included).
+HeadingSelection headings_for(int type, int polarity);
+
+// ---- Table surgery (no messages) ---------------------------------------------------------
+// Moves rows k+1..izend up by one and makes row k+1 a zero-length drift (no rotation, no
+// displacement); izend grows by one. Requires 2 <= k < izend < kRows.
+void insert_drift_after(LensSystem& s, int k);
+// Removes row k (3 <= k < izend): the rows after it move down with their rotation and
+// displacement; the freed last row is cleared; izend shrinks by one.
+void remove_row(LensSystem& s, int k);
+// Merges every run of adjacent drifts into its first drift (lengths added); the other rows
+// keep their order, rotation and displacement. Rows freed at the end are cleared.
+void squeeze_drifts(LensSystem& s);
+
+}  // namespace vorne
