@@ -5,7 +5,7 @@
 #include <optional>
 #include <system_error>
 
-#include "generate/fake.h"
+#include "app/fake_command.h"
 #include "io/lqio.h"
 #include "qx/graphics.h"
 #include "qx/help.h"

@@ -12,13 +12,13 @@
 #include "qx/session.h"
 #include "qx/units.h"
 #include "io/rayfile.h"
+#include "generate/fake.h"
 
 namespace lumiray {
 
 inline constexpr int kMaxRays = 200000;      // rays in one ray set, paraxial rays included
 inline constexpr int kMacroDepth = 9;        // nested macro files
 inline constexpr int kRegisters = 10;        // A0..A9 and I0..I9
-inline constexpr int kHistogramBins = 101;   // energy distribution of FAKE
 inline constexpr std::size_t kDataFileLength = 100;
 
 // The user registers A0..A9 (reals) and I0..I9 (integers).

@@ -1,16 +1,23 @@
-// FAKE: ray generation. Rays start from an object, pass a collimator aperture, are mapped
-// to the end of the lens system and written to a ray file.
+// FAKE's generator: rays start from an object, pass a collimator aperture and are mapped to
+// the end of the lens system; each goes to a RaySink. No dialogue and no program state here
+// (the command is app/fake_command.h).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-#include "qx/command.h"
 #include "generate/raymap.h"
-#include "app/state.h"
+#include "io/coef.h"
+#include "qx/units.h"
 
 namespace lumiray {
+
+inline constexpr int kHistogramBins = 101;    // energy distribution of FAKE
+inline constexpr double kPi = 3.141592654;
+inline constexpr double kDegree = kPi / 180.0;
+inline constexpr double kNoSize = 1.0e-30;    // a size below this is no size at all
+inline constexpr double kSpreadOn = 1.0e-10;  // energy spreads above this are active
 
 // The 48-bit linear congruential generator FAKE draws from: X' = (a X + c) mod 2^48, full
 // period, seeded from the library's QXRAN of the time of day.
@@ -68,8 +75,5 @@ class RaySink {
 // the sink. Progress notes go to out. Returns the number of rays the sink took.
 long generate_rays(const Sampling& p, const CoefficientSet& coef, Lcg48& rng,
                    std::array<int, kHistogramBins>& histogram, RaySink& sink, qx::Output& out);
-
-// The FAKE command.
-void fake_command(Lumiray& s, const qx::CommandLine& line);
 
 }  // namespace lumiray

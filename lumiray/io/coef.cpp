@@ -40,7 +40,7 @@ bool read_body(qx::Input& in, CoefficientSet& set, qx::Output* progress) {
   static const qx::Format kFifth{"(1H ,'Read fifth order matrix.')"};
 
   std::string rec;
-  if (qx::read_record(in, rec, kFileTitleLength) != qx::ReadStatus::ok) return false;
+  if (qx::read_record(in, rec, kCofTitleLength) != qx::ReadStatus::ok) return false;
   set.title = field(rec, kTitleLength);
   note(progress, kTitle);
 
@@ -51,7 +51,7 @@ bool read_body(qx::Input& in, CoefficientSet& set, qx::Output* progress) {
   set.collimator_distance = collimator;
   note(progress, kSizes);
 
-  if (qx::read_record(in, rec, kShapeRecord) != qx::ReadStatus::ok) return false;
+  if (qx::read_record(in, rec, kCofShapeRecord) != qx::ReadStatus::ok) return false;
   note(progress, kCollimator);
   const std::size_t letter = rec.find_first_not_of(' ');
   set.aperture_shape = letter == std::string::npos ? ' ' : rec[letter];   // all blank: circular
@@ -230,14 +230,6 @@ void CoefficientSet::refresh_map() {
     for (int j = 1; j <= 4; ++j) map(i, j) = first(i, j);
 }
 
-std::string cof_file_name(std::string_view name) {
-  std::string s(qx::trim_right(name));
-  const std::size_t slash = s.rfind('/');
-  const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
-  if (s.find('.', base) != std::string::npos) return s;
-  return with_default_extension(s.substr(0, s.find(' ', base)), ".cof");
-}
-
 bool read_coefficients(qx::Input& in, CoefficientSet& set) { return read_body(in, set, nullptr); }
 
 int cofin(Dialogue d, std::string& name, CoefficientSet& current) {
@@ -306,7 +298,7 @@ bool cofsav(Dialogue d, std::string name, CoefficientSet& set) {
   double second[40];
   for (int i = 1; i <= 4; ++i)
     for (int c = 5; c <= 14; ++c) second[(i - 1) * 10 + (c - 5)] = set.map(i, c);
-  file->write(kTitle, field(set.title, kFileTitleLength));
+  file->write(kTitle, field(set.title, kCofTitleLength));
   write_values(*file, set.object);
   write_values(*file, set.aperture);
   write_values(*file, std::span<const double>(&set.collimator_distance, 1));

@@ -6,16 +6,19 @@
 #include <string>
 
 #include "app/dialog.h"
+#include "qx/coffile.h"
 #include "qx/units.h"
 
 namespace lumiray {
 
 inline constexpr std::size_t kTitleLength = 100;     // the title field in memory
-inline constexpr std::size_t kFileTitleLength = 50;  // the file holds 50 characters (A50)
-inline constexpr std::size_t kShapeRecord = 80;      // the shape line is read as A80
-inline constexpr std::size_t kCofNameLength = 30;    // a coefficient file name field
-inline constexpr std::size_t kCofAnswerLength = 13;  // a name typed at the prompt (A13)
-inline constexpr int kCofUnit = 3;                   // unit shown in "On unit number"
+// The name rule and the file's field lengths are the design program's too.
+using qx::cof_file_name;
+using qx::kCofAnswerLength;
+using qx::kCofNameLength;
+using qx::kCofShapeRecord;
+using qx::kCofTitleLength;
+using qx::kCofUnit;
 
 // The polynomial map and the geometry of one lens system. Indices follow the file's own
 // numbering: first(i, j), map(i, c), third(r, k), fifth(r, k), chromatic(k), all 1-based.
@@ -48,10 +51,6 @@ struct CoefficientSet {
   // Columns 1-4 of the working map from the first-order matrix.
   void refresh_map();
 };
-
-// The name rule of the coefficient file: ".cof" appended at the first blank of a name
-// that holds no ".".
-std::string cof_file_name(std::string_view name);
 
 // The body of the file from its first record on, as COFIN reads it: the title (A50), then
 // the groups 4, 4, 1, the shape line (A80), 1, 1, 16, 40, 24, 12 and 4 values, each group

@@ -21,8 +21,7 @@ namespace vorne {
 
 namespace {
 
-constexpr int kCofUnit = 3;                       // the coefficient file's unit
-constexpr std::string_view kCofExtension = ".cof";
+using qx::kCofUnit;
 constexpr int kThirdOrderMode = 3;                // the walk COFOUT runs first
 
 // The magnification-included set is in micrometres per milliradian power; these factors
@@ -123,15 +122,6 @@ bool finite(std::span<const double> values) {
 }
 
 }  // namespace
-
-std::string cof_file_name(std::string_view name) {
-  std::string s(qx::trim_right(name));
-  // A "." in a directory name is no extension (the ray-trace program reads names alike).
-  const std::size_t slash = s.rfind('/');
-  const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
-  if (s.find('.', base) != std::string::npos) return s;
-  return s.substr(0, s.find(' ', base)) + std::string(kCofExtension);
-}
 
 CoefficientValues coefficient_values(Vorne& v, char shape) {
   const LensSystem& s = v.sys;

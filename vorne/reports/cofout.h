@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "qx/coffile.h"
 #include "system/matrix.h"
 #include "optics/walk.h"
 
@@ -20,8 +21,8 @@ namespace vorne {
 
 struct Vorne;
 
-inline constexpr std::size_t kCofNameLength = 30;     // longest coefficient file name
-inline constexpr std::size_t kCofAnswerLength = 13;   // a name typed at the prompt (A13)
+using qx::kCofAnswerLength;
+using qx::kCofNameLength;
 inline constexpr double kCofEnergySpread = 0.5;       // percent, the chromatic walk's spread
 // The shadow-plane distance is a single-precision constant of the writer.
 inline constexpr double kCofShadowDistance = static_cast<double>(0.1f);
@@ -41,9 +42,8 @@ struct CoefficientValues {
   ChromaticTerms chromatic;                           // x/theta dE, y/phi dE, x/x dE, y/y dE
 };
 
-// The name rule: a name whose file-name part holds no "." gets ".cof" at its first blank;
-// one with a "." is used as it stands. Trailing blanks are dropped.
-std::string cof_file_name(std::string_view name);
+// The name rule, shared with the ray-trace program.
+using qx::cof_file_name;
 
 // The values from the table, the last walk (mode 3) and the last chromatic run.
 CoefficientValues coefficient_values(Vorne& v, char shape);
