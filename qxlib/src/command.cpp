@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <optional>
 
 #include "qx/format.h"
@@ -31,34 +33,6 @@ char to_upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a
 // Character i (0-based) of a line, with everything past its end read as blank.
 char at(const std::string& s, std::size_t i) { return i < s.size() ? s[i] : ' '; }
 
-// Single-precision 10**n formed by repeated squaring, as the runtime forms REAL**INTEGER
-// (negative powers square 0.1). Typed fractions therefore carry single-precision rounding:
-// '0.3' is 3 times the single-precision 0.1, which is what both programs have always read.
-float power_of_ten_single(int n) {
-  float x = 10.0f;
-  unsigned u = static_cast<unsigned>(n);
-  if (n < 0) {
-    x = 1.0f / x;
-    u = static_cast<unsigned>(-n);
-  }
-  float p = 1.0f;
-  while (u != 0) {
-    if ((u & 1u) != 0) p *= x;
-    u >>= 1;
-    if (u != 0) x *= x;
-  }
-  return p;
-}
-
-// The power used for scaling: single precision while it stays a normal single-precision
-// number; beyond that range (1E40, 1E-45) it is formed in double precision, so a typed
-// value is never turned into infinity or zero just because single precision ran out.
-double power_of_ten(int n) {
-  const float p = power_of_ten_single(n);
-  if (std::isnormal(p)) return static_cast<double>(p);
-  return std::pow(10.0, n);
-}
-
 // The exponent field after a D or E at position k: the next three characters, moved right
 // while the last is blank (at most twice), read as I3. 0 when they stay blank or do not read.
 int exponent_after(const std::string& buf, std::size_t k) {
@@ -76,7 +50,7 @@ int exponent_after(const std::string& buf, std::size_t k) {
 // Scan of a number at the front of the argument buffer (its sign already taken off).
 struct NumberScan {
   bool abandoned = false;      // a character that belongs to no number: text stays as typed
-  double digits = 0.0;         // the digits read, as a whole number
+  std::string digits;          // the digits read, in order
   std::size_t point = 0;       // 1-based position of the (last) decimal point, 0 if none
   std::size_t last_digit = 0;  // 1-based position of the last digit
   int exponent = 0;
@@ -94,7 +68,7 @@ NumberScan scan_number(const std::string& buf) {
     if (c == '.') {
       n.point = k + 1;
     } else if (is_digit(c)) {
-      n.digits = n.digits * 10.0 + (c - '0');
+      n.digits.push_back(c);
       n.last_digit = k + 1;
     } else {
       n.abandoned = true;
@@ -104,12 +78,23 @@ NumberScan scan_number(const std::string& buf) {
   return n;
 }
 
-// The value of a completed scan: sign, decimal places and exponent applied.
+// The digits times 10**shift, rounded once to the nearest double, so that a typed 0.5 is
+// exactly 0.5 and 0.3 the double nearest 0.3. (Scaling by powers of ten formed in single
+// precision left 0.50000000745 in the value, which every 17-digit echo then showed.)
+// Far beyond the double range the value is infinite or 0.
+double decimal_value(const std::string& digits, int shift) {
+  if (digits.empty()) return 0.0;
+  const std::string text = digits + 'e' + std::to_string(shift);
+  return std::strtod(text.c_str(), nullptr);
+}
+
+// The value of a completed scan: sign, decimal places and exponent applied. An exponent
+// whose power of ten is beyond double range makes no number, whatever the digits (0E999).
 double scaled_value(const NumberScan& n, double sign) {
-  double value = sign * n.digits;
-  if (n.point > 0 && n.last_digit > n.point) value *= power_of_ten(-static_cast<int>(n.last_digit - n.point));
-  if (n.exponent != 0) value *= power_of_ten(n.exponent);
-  return value;
+  if (n.exponent > std::numeric_limits<double>::max_exponent10) return std::numeric_limits<double>::infinity();
+  int shift = n.exponent;
+  if (n.point > 0 && n.last_digit > n.point) shift -= static_cast<int>(n.last_digit - n.point);
+  return sign * decimal_value(n.digits, shift);
 }
 
 // The argument part of QXPARS: fills option-free argument text, number and typed text.
@@ -125,7 +110,7 @@ void parse_argument(std::string buf, CommandLine& c) {
   if (buf[0] == '.' || is_digit(buf[0])) {
     const NumberScan n = scan_number(buf);
     if (n.abandoned) {
-      c.number = n.digits;   // the plain digits read so far, unsigned and unscaled
+      c.number = decimal_value(n.digits, 0);   // the plain digits read so far, unsigned and unscaled
     } else {
       const double value = scaled_value(n, sign);
       // A number beyond double range (9E999) is no number: the text stays as typed.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,19 @@ TEST_F(Lumiray, RegsavTwiceRefusesTheSecondTimeAndRegldLoads) {
   EXPECT_NE(again.out.find("  Registers loaded from disk."), std::string::npos) << again.out;
   EXPECT_NE(again.out.find(" A1 =  0.12500         I1 =         0"), std::string::npos) << again.out;
   EXPECT_NE(again.out.find(" A8 =  0.00000E+00     I8 =       -42"), std::string::npos);
+}
+
+// A typed fraction is the double nearest to what was typed: the registers keep it and the
+// 17-digit report of LINE shows it as typed.
+TEST_F(Lumiray, TypedNumbersKeepTheValueTyped) {
+  const auto r = run("LINE -0.5\nALOAD/1 0.3\nREG/2 0.1\nREG/2 0.2\nALOAD/3 6.02E-7\nREGSAV\nEXIT\n");
+  EXPECT_NE(r.out.find(" Line width set to  0.50000000000000000     \n"), std::string::npos) << r.out;
+  std::istringstream saved(qxtest::read_file(dir / "lqsort.reg"));
+  std::vector<double> a(4);
+  for (double& v : a) saved >> v;
+  EXPECT_EQ(a[1], 0.3);
+  EXPECT_EQ(a[2], 0.1 + 0.2);   // two typed values added in double
+  EXPECT_EQ(a[3], 6.02E-7);
 }
 
 TEST_F(Lumiray, StopAtTheKeyboardDoesNothing) {
