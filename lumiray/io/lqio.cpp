@@ -71,7 +71,8 @@ int open_writer(Lumiray& s, char mode, const std::string& name) {
   static const qx::Format kInUse{"(1H ,'?LQIO - ',A,' is the current data set; it is not written over.')"};
   static const qx::Format kCoefficients{
       "(1H ,'?LQIO - ',A,' is the coefficient file just read; it is not written over.')"};
-  static const qx::Format kNotRays{"(1H ,'?LQIO - ',A,' is ',A,'; nothing appended.')"};
+  static const qx::Format kNotAppended{"(1H ,'?LQIO - ',A,' is ',A,'; nothing appended.')"};
+  static const qx::Format kNotReplaced{"(1H ,'?LQIO - ',A,' is ',A,'; it is not written over.')"};
 
   // Writing over the rays being analysed, or over the coefficients just read, would lose them.
   const std::string current = s.rays.reader ? s.rays.reader->path().string() : std::string();
@@ -90,7 +91,7 @@ int open_writer(Lumiray& s, char mode, const std::string& name) {
     if (why == "cannot be opened" || why == "not a file name")
       s.out.write(kCannotOpen, name);
     else
-      s.out.write(kNotRays, name, why);
+      s.out.write(mode == 'A' ? kNotAppended : kNotReplaced, name, why);
     return 1;
   }
   finish_writer(s, writing_unit(s, mode));

@@ -46,6 +46,20 @@ bool names_directory(const std::filesystem::path& p) {
   return std::filesystem::is_directory(p, ec);
 }
 
+// A file that rays may replace: none, an empty one, or one that starts with a whole caption
+// record. Anything else (a coefficient file named by a slip) would be lost.
+bool replaceable_by_rays(const std::filesystem::path& p) {
+  std::error_code ec;
+  if (!std::filesystem::exists(p, ec) && !ec) return true;
+  if (std::filesystem::is_regular_file(p, ec) && std::filesystem::file_size(p, ec) == 0 && !ec) return true;
+  std::FILE* f = std::fopen(p.c_str(), "rb");
+  if (f == nullptr) return false;
+  unsigned char head[kCaptionLength + 2 * kMarkerBytes];
+  const bool whole = std::fread(head, 1, sizeof head, f) == sizeof head;
+  std::fclose(f);
+  return whole && get_u32(head) == kCaptionLength && get_u32(head + kMarkerBytes + kCaptionLength) == kCaptionLength;
+}
+
 }  // namespace
 
 void encode_ray(const Ray& r, unsigned char (&rec)[kRayRecordBytes]) {
@@ -191,6 +205,10 @@ std::unique_ptr<RayWriter> RayWriter::open(const std::filesystem::path& path, Mo
   std::filesystem::path temp;
   std::FILE* f = nullptr;
   if (mode == Mode::replace) {
+    if (!replaceable_by_rays(path)) {
+      why = "not a ray file";
+      return nullptr;
+    }
     temp = qx::temporary_name(path);
     f = std::fopen(temp.c_str(), "wb");
   } else {

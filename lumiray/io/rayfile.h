@@ -71,8 +71,9 @@ class RayWriter {
     replace,   // a new file takes the name when the writer finishes; the old one stays until then
     append     // rays go after those already in the file; the caption only into an empty file
   };
-  // nullptr with a reason when the file cannot be opened, or (append) when the file is not
-  // a sound ray file, since rays appended after a damaged record could never be read.
+  // nullptr with a reason when the file cannot be opened, when (replace) an existing file
+  // that is not empty does not start with a caption record, or (append) when the file is
+  // not a sound ray file, since rays appended after a damaged record could never be read.
   static std::unique_ptr<RayWriter> open(const std::filesystem::path& path, Mode mode, std::string_view caption,
                                          std::string& why);
   ~RayWriter();   // an unfinished replacement is dropped, the old file kept

@@ -74,6 +74,32 @@ TEST(RayFile, ReplacementTakesTheNameOnlyWhenFinished) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
+// Rays replace only a ray file or an empty one: anything else stays as it was.
+TEST(RayFile, ReplacementRefusesFilesThatAreNotRayFiles) {
+  qxtest::TempDir dir;
+  std::string ray_record(48, '\0');
+  ray_record[0] = ray_record[44] = 40;   // a whole ray record where the caption should be
+  struct Case {
+    const char* name;
+    std::string bytes;
+  } const refused[] = {
+      {"sys.cof", qxtest::read_file(qxtest::test_data("doublet.cof"))},
+      {"short.bin", std::string("\x64\0\0\0", 4) + "caption cut short"},
+      {"ray.bin", ray_record},
+      {"notes.txt", "x"},
+  };
+  for (const Case& k : refused) {
+    qxtest::write_file(dir / k.name, k.bytes);
+    std::string why;
+    EXPECT_FALSE(RayWriter::open(dir / k.name, RayWriter::Mode::replace, "new", why)) << k.name;
+    EXPECT_EQ(why, "not a ray file") << k.name;
+    EXPECT_EQ(qxtest::read_file(dir / k.name), k.bytes) << k.name;
+  }
+  qxtest::write_file(dir / "empty.bin", "");
+  write_rays(dir / "empty.bin", "was empty", 1);
+  EXPECT_EQ(std::filesystem::file_size(dir / "empty.bin"), 108u + 48u);
+}
+
 TEST(RayFile, AppendKeepsTheRaysAndWritesTheCaptionOnlyIntoAnEmptyFile) {
   qxtest::TempDir dir;
   write_rays(dir / "a.bin", "first", 3);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <regex>
+#include <sys/stat.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,6 +27,11 @@ using lumiray_script::FakeAnswers;
 using lumiray_script::has_line;
 using lumiray_script::lines_of;
 using Lumiray = lumiray_script::Session;
+
+ino_t inode_of(const fs::path& p) {
+  struct stat st {};
+  return ::stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
+}
 
 std::string hex(double v) {
   char buf[17];
@@ -462,6 +468,25 @@ TEST_F(Lumiray, RayFilesBeingReadOrCoefficientsAreNeverWrittenOver) {
   EXPECT_EQ(qxtest::read_file(dir / "sys.cof"), qxtest::read_file(qxtest::test_data("doublet.cof")));
   EXPECT_EQ(fs::file_size(dir / "sys.bin"), 108u + 14643u * 48u);
   EXPECT_NE(r.out.find(" Total number of ray vectors =      14643"), std::string::npos);
+}
+
+// A slip such as "SAVE sys.cof" loses nothing; an older ray file is replaced as a whole new
+// file that takes the name (a new inode), leaving no temporary behind.
+TEST_F(Lumiray, SaveReplacesOnlyRayFiles) {
+  copy_doublet();
+  qxtest::write_file(dir / "notes.txt", "keep me\n");
+  const std::string old_rays = lumiray::caption_record("old set") + std::string(48, '\x07');
+  qxtest::write_file(dir / "old.bin", old_rays);
+  const ino_t old_inode = inode_of(dir / "old.bin");
+  const auto r = run("SAVE sys.cof\nSAVE notes.txt\nSAVE old\nEXIT\n");
+  EXPECT_NE(r.out.find(" ?LQIO - sys.cof is not a ray file; it is not written over.\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" ?LQIO - notes.txt is not a ray file; it is not written over.\n"), std::string::npos);
+  EXPECT_EQ(qxtest::read_file(dir / "sys.cof"), qxtest::read_file(qxtest::test_data("doublet.cof")));
+  EXPECT_EQ(qxtest::read_file(dir / "notes.txt"), "keep me\n");
+  EXPECT_NE(r.out.find(" W: Rays file opened: old.bin\n"), std::string::npos);
+  EXPECT_EQ(qxtest::read_file(dir / "old.bin"), lumiray::caption_record(""));
+  EXPECT_NE(inode_of(dir / "old.bin"), old_inode);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);
 }
 
 TEST_F(Lumiray, ZeroCollimatorDistanceEndsFake) {
