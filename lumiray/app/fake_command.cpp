@@ -308,6 +308,7 @@ void fake_command(Lumiray& s, const qx::CommandLine& line) {
   const char unit = line.option == 'A' ? 'A' : 'W';
   std::string cof_name = line.option == 'N' ? arg : std::string();
   std::string ray_name = line.option == 'N' && !arg.empty() ? ray_name_beside(arg) : arg;
+  if (!ray_name.empty() && lqio_refuse_current_set(s, ray_file_name(ray_name))) return;
 
   bool writing = false;      // the ray file is open
   bool any_spread = false;   // some run had an energy spread

@@ -68,18 +68,13 @@ int open_reader(Lumiray& s, const std::string& name) {
 
 int open_writer(Lumiray& s, char mode, const std::string& name) {
   static const qx::Format kOpened{"(1H ,A,': Rays file opened: ',A)"};
-  static const qx::Format kInUse{"(1H ,'?LQIO - ',A,' is the current data set; it is not written over.')"};
   static const qx::Format kCoefficients{
       "(1H ,'?LQIO - ',A,' is the coefficient file just read; it is not written over.')"};
   static const qx::Format kNotAppended{"(1H ,'?LQIO - ',A,' is ',A,'; nothing appended.')"};
   static const qx::Format kNotReplaced{"(1H ,'?LQIO - ',A,' is ',A,'; it is not written over.')"};
 
   // Writing over the rays being analysed, or over the coefficients just read, would lose them.
-  const std::string current = s.rays.reader ? s.rays.reader->path().string() : std::string();
-  if (same_file(name, current)) {
-    s.out.write(kInUse, name);
-    return 1;
-  }
+  if (lqio_refuse_current_set(s, name)) return 1;
   if (same_file(name, s.cof_file)) {
     s.out.write(kCoefficients, name);
     return 1;
@@ -101,6 +96,14 @@ int open_writer(Lumiray& s, char mode, const std::string& name) {
 }
 
 }  // namespace
+
+bool lqio_refuse_current_set(Lumiray& s, const std::string& name) {
+  static const qx::Format kInUse{"(1H ,'?LQIO - ',A,' is the current data set; it is not written over.')"};
+  const std::string current = s.rays.reader ? s.rays.reader->path().string() : std::string();
+  if (!same_file(name, current)) return false;
+  s.out.write(kInUse, name);
+  return true;
+}
 
 std::string ray_file_name(std::string_view name) {
   return with_default_extension(name, ".bin");

@@ -26,6 +26,11 @@ bool lqio_write(Lumiray& s, char mode, const Ray& r);
 // Closes the unit of the mode letter (R, W or A); a written file takes its name now.
 void lqio_close(Lumiray& s, char mode);
 
+// True, with a message naming it, when name (a ray-file name) is the current data set,
+// which no writing unit may replace. Commands that know their output before any question
+// ask this first, so that nobody answers a whole dialogue for nothing.
+bool lqio_refuse_current_set(Lumiray& s, const std::string& name);
+
 // The ray-file name rule: ".bin" appended to a name without ".".
 std::string ray_file_name(std::string_view name);
 

@@ -461,8 +461,13 @@ TEST_F(Lumiray, SolenoidOptionAndMissingCoefficients) {
 
 TEST_F(Lumiray, RayFilesBeingReadOrCoefficientsAreNeverWrittenOver) {
   copy_doublet();
-  const auto r = run("FAKE/N sys\n" + FakeAnswers{}.text() + "FAKE/N sys\n" + FakeAnswers{}.text() +
+  // The second FAKE/N is refused before its first question: the next line is a command again.
+  const auto r = run("FAKE/N sys\n" + FakeAnswers{}.text() + "FAKE/N sys\nNTOT\n" +
                      "SAVE sys.bin\nFAKE sys.cof\nsys\n\n" + FakeAnswers{}.text() + "NTOT\nEXIT\n");
+  EXPECT_NE(r.out.find(" lumiray>  ?LQIO - sys.bin is the current data set; it is not written over.\n"
+                       " lumiray>  \n Total number of ray vectors =      14643"),
+            std::string::npos)
+      << r.out;
   EXPECT_EQ(count_of(r.out, " ?LQIO - sys.bin is the current data set; it is not written over."), 2u) << r.out;
   EXPECT_EQ(count_of(r.out, " ?LQIO - sys.cof is the coefficient file just read; it is not written over."), 1u);
   EXPECT_EQ(qxtest::read_file(dir / "sys.cof"), qxtest::read_file(qxtest::test_data("doublet.cof")));
