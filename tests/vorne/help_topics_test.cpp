@@ -1,0 +1,27 @@
+// Help topics of the graphics library's commands, and the table of words that run a library
+// command and a vorne command together, checked against both command tables as listed by
+// MENU.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "abbreviations.h"
+#include "session.h"
+
+namespace {
+
+std::string help_text() { return qxtest::read_file(std::string(QX_HELP_SOURCE_DIR) + "/vorne.hlp"); }
+
+TEST(VorneHelpTopics, LibraryTopicsAndAbbreviationTableFollowBothCommandTables) {
+  qxtest::expect_help_overlaps(qxtest::vorne_exe(), help_text(), "VORNE commands:", {});
+}
+
+TEST(VorneHelpTopics, HelpDestShowsTheDestinationTopic) {
+  const qxtest::TempDir dir;
+  qxtest::write_file(dir / "vorne.hlp", help_text());
+  const qxtest::RunResult r = qxtest::run_program(qxtest::vorne_exe(), "HELP DEST\nEXIT\n", dir.path());
+  EXPECT_NE(r.out.find(" DEST [name] - where the graphics-terminal output goes"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("No help information available"), std::string::npos) << r.out;
+}
+
+}  // namespace
