@@ -5,6 +5,9 @@
 #include <optional>
 #include <system_error>
 
+#include "analysis/map.h"
+#include "analysis/profile.h"
+#include "analysis/sort.h"
 #include "app/fake_command.h"
 #include "io/lqio.h"
 #include "qx/graphics.h"
@@ -296,13 +299,13 @@ constexpr std::array<Command, kCommandSlots> kCommands = {{
     {"NTOT", cmd_ntot},          {"REG", reg_command},          {"ALOAD", aload_command},
     {"ILOAD", iload_command},    {"FLASH", cmd_flash},          {"REWIND", cmd_rewind},
     {"REGSAV", regsav_command},  {"REGLD", regld_command},      {"INCR", incr_command},
-    {"EXIT", cmd_exit},          {"MAP", cmd_not_available},    {"STOP", stop_command},
-    {"LIST", cmd_list},          {"SAVE", cmd_save},            {"SORT", cmd_not_available},
-    {"MAXIMA", cmd_not_available}, {"CAPTIO", cmd_captio},      {"COLOUR", cmd_colour},
+    {"EXIT", cmd_exit},          {"MAP", map_command},    {"STOP", stop_command},
+    {"LIST", cmd_list},          {"SAVE", cmd_save},            {"SORT", sort_command},
+    {"MAXIMA", maxima_command}, {"CAPTIO", cmd_captio},      {"COLOUR", cmd_colour},
     {"VALUES", cmd_values},      {"ICOUL", cmd_icoul},          {"DOTMOD", cmd_dotmod},
     {"HELP", cmd_help},          {"DELETE", cmd_delete},        {"DELTAE", cmd_not_available},
     {"$", cmd_shell},            {"!", cmd_comment},            {"FIND", cmd_not_available},
-    {"MULE", cmd_not_available}, {"TRANS", cmd_not_available},  {"PROFIL", cmd_not_available},
+    {"MULE", cmd_not_available}, {"TRANS", cmd_not_available},  {"PROFIL", profile_command},
     {"PLOT", cmd_not_available}, {"DUMP", cmd_not_available},   {"DIFF", cmd_not_available},
 }};
 

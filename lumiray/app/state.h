@@ -48,6 +48,18 @@ struct FakeSettings {
   std::array<int, kHistogramBins> histogram{};   // energy deviations of the current command
 };
 
+// The display settings MAP and PLOT share, and what MAP/R repeats.
+struct Display {
+  bool captions = true;      // caption and label line above the plot
+  bool window = false;       // the map is centred on the data, not on the axis
+  bool paraxial = true;      // rays 1 and 2 are plotted too
+  bool scale = false;        // MAP's scale bar (MAP/E S)
+  char device = 'S';         // plot device of the last map: MAP/R, /I and /J use it again
+  bool mapped = false;       // a map was made: MAP/R can repeat it
+  double z = 0.0;            // its plane (m from the end of the system)
+  double half_width = 0.0;   // and half width (m)
+};
+
 struct Lumiray {
   Lumiray(qx::Output& terminal, std::unique_ptr<qx::Input> keyboard)
       : out(terminal), qx(terminal), input(std::move(keyboard), kMacroDepth) {}
@@ -70,7 +82,7 @@ struct Lumiray {
   int colour = 0;            // colour enabled (COLOUR)
   int dot_mode = 0;          // dot mode enabled (DOTMOD)
   double dot_size = 0.0;
-  int scale_drawing = 0;     // MAP/E S and MAP/D S
+  Display display;           // MAP and PLOT
   int ndel = 1000;           // delay settings from lqsort.del (FLASH)
   int nper = 1000;
   std::string help_file = LUMIRAY_HELP_PATH;

@@ -23,6 +23,17 @@ bool same_file(const std::string& a, const std::string& b) {
   return !ec && na == nb;
 }
 
+}  // namespace
+
+std::string_view kept_file(const Lumiray& s, const std::string& name) {
+  // Writing over the rays being analysed, or over the coefficients just read, would lose them.
+  if (s.rays.reader && same_file(name, s.rays.reader->path().string())) return "the current data set";
+  if (same_file(name, s.cof_file)) return "the coefficient file just read";
+  return {};
+}
+
+namespace {
+
 std::unique_ptr<RayWriter>& writing_unit(Lumiray& s, char mode) {
   return mode == 'A' ? s.rays.appender : s.rays.writer;
 }
@@ -68,15 +79,11 @@ int open_reader(Lumiray& s, const std::string& name) {
 
 int open_writer(Lumiray& s, char mode, const std::string& name) {
   static const qx::Format kOpened{"(1H ,A,': Rays file opened: ',A)"};
-  static const qx::Format kCoefficients{
-      "(1H ,'?LQIO - ',A,' is the coefficient file just read; it is not written over.')"};
   static const qx::Format kNotAppended{"(1H ,'?LQIO - ',A,' is ',A,'; nothing appended.')"};
   static const qx::Format kNotReplaced{"(1H ,'?LQIO - ',A,' is ',A,'; it is not written over.')"};
 
-  // Writing over the rays being analysed, or over the coefficients just read, would lose them.
-  if (lqio_refuse_current_set(s, name)) return 1;
-  if (same_file(name, s.cof_file)) {
-    s.out.write(kCoefficients, name);
+  if (const std::string_view kept = kept_file(s, name); !kept.empty()) {
+    s.out.write(kNotReplaced, name, std::string(kept));
     return 1;
   }
   std::string why;

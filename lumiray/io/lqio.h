@@ -31,6 +31,10 @@ void lqio_close(Lumiray& s, char mode);
 // ask this first, so that nobody answers a whole dialogue for nothing.
 bool lqio_refuse_current_set(Lumiray& s, const std::string& name);
 
+// Why no file may be written under name: "the current data set" or "the coefficient file
+// just read" (both would be lost); empty when it may be written.
+std::string_view kept_file(const Lumiray& s, const std::string& name);
+
 // The ray-file name rule: ".bin" appended to a name without ".".
 std::string ray_file_name(std::string_view name);
 
