@@ -59,7 +59,8 @@ std::optional<Extents> extents_at(RaySource& rays, double z, long first, Extents
 }
 
 std::optional<int> register_argument(const qx::CommandLine& line) {
-  const std::string_view arg = qx::trim_right(line.arg());
+  const std::string text = line.arg();
+  const std::string_view arg = qx::trim_right(text);
   if (arg.size() == 2 && (arg[0] == 'A' || arg[0] == 'a') && arg[1] >= '0' && arg[1] <= '9') return arg[1] - '0';
   return std::nullopt;
 }

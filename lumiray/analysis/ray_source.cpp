@@ -6,8 +6,13 @@ namespace lumiray {
 
 bool DataSet::ready(std::string_view who) const {
   static const qx::Format kNoSet{"(1H ,A,' - No ray file is open; use DATA or FAKE first.')"};
-  if (s_.rays.reader) return true;
-  s_.out.write(kNoSet, std::string(who));
+  static const qx::Format kNoRays{"(1H ,A,' - The data set holds no rays.')"};
+  if (!s_.rays.reader) {
+    s_.out.write(kNoSet, std::string(who));
+    return false;
+  }
+  if (s_.ntot > 0) return true;
+  s_.out.write(kNoRays, std::string(who));
   return false;
 }
 

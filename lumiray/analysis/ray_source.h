@@ -24,8 +24,8 @@ class RaySource {
 class DataSet : public RaySource {
  public:
   explicit DataSet(Lumiray& s) : s_(s) {}
-  // True when a data set is open; otherwise prints that none is (with the command's prefix,
-  // such as "?LQSORT") and returns false.
+  // True when a data set with rays is open; otherwise prints that there is none, or that it
+  // holds no rays (with the command's prefix, such as "?LQSORT"), and returns false.
   bool ready(std::string_view who) const;
   long count() const override;
   bool get(long index, Ray& r) override;
