@@ -406,4 +406,24 @@ TEST_F(Analysis, EndOfInputAtEveryPromptCancels) {
   }
 }
 
+// The demo's macro: after FAKE the set is sorted and mapped to PostScript, and the map is
+// where the demo says it is.
+TEST(Demo, SortsTheSetAndMapsItToPostScript) {
+  qxtest::TempDir tmp;
+  const fs::path build = fs::path(qxtest::lumiray_exe()).parent_path().parent_path();
+  const std::string cmd = "TMPDIR='" + tmp.path().string() + "' sh '" + qxtest::example("demo.sh").string() +
+                          "' '" + build.string() + "' > '" + (tmp / "out").string() + "' 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << qxtest::read_file(tmp / "out");
+  const std::string out = qxtest::read_file(tmp / "out");
+  const std::size_t at = out.find("== the map of the ray set in the X image plane: ");
+  ASSERT_NE(at, std::string::npos) << out;
+  const std::size_t start = out.find(": ", at) + 2;
+  const fs::path map = out.substr(start, out.find('\n', start) - start);
+  EXPECT_EQ(map.filename(), "plt01.ps");
+  EXPECT_GT(fs::file_size(map), 10000u);
+  EXPECT_TRUE(fs::exists(map.parent_path() / "triplet.agp"));
+  EXPECT_EQ(qxtest::split_lines(qxtest::read_file(map.parent_path() / "triplet.agp")).size(), 3u + 625u);
+  EXPECT_NE(out.find(" Preparing to map at Z = "), std::string::npos);
+}
+
 }  // namespace

@@ -216,10 +216,10 @@ TEST(Demo, RunsTheWholeChain) {
            std::string(" vrn>_ COFOUT triplet\n           Collimator distance assumed to be    5.00000 m\n"),
            std::string(" Getting coefficients from triplet.cof\n"),
            std::string(" Read fifth order matrix.\n"),
-           // 3 points per plane in object and aperture: 81 rays and the two paraxial ones
-           std::string("       81 rays generated total.\n"),
-           std::string("     83 rays in file.\n"),
-           std::string(" Total number of ray vectors =         83\n"),
+           // 11 points per plane in object and aperture: 14641 rays and the two paraxial ones
+           std::string("    14641 rays generated total.\n"),
+           std::string("  14643 rays in file.\n"),
+           std::string(" Total number of ray vectors =      14643\n"),
            std::string("== triplet.cof\n  Proton triplet, 3 MeV"),
            std::string(" Coefficients from VORNE\n"),
        })
