@@ -501,67 +501,44 @@ class Carrier {
     return st;
   }
 
-  // Dormand-Prince 5(4) with local extrapolation from za to zb.
+  // Dormand-Prince 5(4) with local extrapolation from za to zb; the last stage of a step is
+  // the first of the next.
   MapStatus piece(const std::vector<int>& members, double za, double zb, Scale& scale, State<T>& y) {
-    static constexpr double c2 = 1.0 / 5, c3 = 3.0 / 10, c4 = 4.0 / 5, c5 = 8.0 / 9;
-    static constexpr double a21 = 1.0 / 5;
-    static constexpr double a31 = 3.0 / 40, a32 = 9.0 / 40;
-    static constexpr double a41 = 44.0 / 45, a42 = -56.0 / 15, a43 = 32.0 / 9;
-    static constexpr double a51 = 19372.0 / 6561, a52 = -25360.0 / 2187, a53 = 64448.0 / 6561, a54 = -212.0 / 729;
-    static constexpr double a61 = 9017.0 / 3168, a62 = -355.0 / 33, a63 = 46732.0 / 5247, a64 = 49.0 / 176,
-                            a65 = -5103.0 / 18656;
-    static constexpr double b1 = 35.0 / 384, b3 = 500.0 / 1113, b4 = 125.0 / 192, b5 = -2187.0 / 6784,
-                            b6 = 11.0 / 84;
-    static constexpr double e1 = 71.0 / 57600, e3 = -71.0 / 16695, e4 = 71.0 / 1920, e5 = -17253.0 / 339200,
-                            e6 = 22.0 / 525, e7 = -1.0 / 40;
+    static constexpr double kC[7] = {0.0, 1.0 / 5, 3.0 / 10, 4.0 / 5, 8.0 / 9, 1.0, 1.0};
+    static constexpr double kA[6][5] = {{},
+                                        {1.0 / 5},
+                                        {3.0 / 40, 9.0 / 40},
+                                        {44.0 / 45, -56.0 / 15, 32.0 / 9},
+                                        {19372.0 / 6561, -25360.0 / 2187, 64448.0 / 6561, -212.0 / 729},
+                                        {9017.0 / 3168, -355.0 / 33, 46732.0 / 5247, 49.0 / 176, -5103.0 / 18656}};
+    static constexpr double kB[6] = {35.0 / 384, 0.0, 500.0 / 1113, 125.0 / 192, -2187.0 / 6784, 11.0 / 84};
+    // Fifth- minus fourth-order weights: the local error estimate.
+    static constexpr double kE[7] = {71.0 / 57600,  0.0,         -71.0 / 16695, 71.0 / 1920,
+                                     -17253.0 / 339200, 22.0 / 525, -1.0 / 40};
     const double span = zb - za;
     double h = lambda_ > 0.0 ? std::min(span, 0.5 * lambda_) : span;
     if (last_h_ > 0.0) h = std::min(h, last_h_);
     double z = za;
-    State<T> k1, k2, k3, k4, k5, k6, k7, t, yn, err;
-    rhs(members, z, y, k1);
+    std::array<State<T>, 7> k;
+    State<T> t;
+    State<T> yn;
+    rhs(members, z, y, k[0]);
     while (z < zb) {
       if (++steps_ > kMaxSteps) return MapStatus::step_failure;
       const bool last = z + h >= zb;
       if (last) h = zb - z;
-      t = y;
-      axpy(t, h * a21, k1);
-      rhs(members, z + c2 * h, t, k2);
-      t = y;
-      axpy(t, h * a31, k1);
-      axpy(t, h * a32, k2);
-      rhs(members, z + c3 * h, t, k3);
-      t = y;
-      axpy(t, h * a41, k1);
-      axpy(t, h * a42, k2);
-      axpy(t, h * a43, k3);
-      rhs(members, z + c4 * h, t, k4);
-      t = y;
-      axpy(t, h * a51, k1);
-      axpy(t, h * a52, k2);
-      axpy(t, h * a53, k3);
-      axpy(t, h * a54, k4);
-      rhs(members, z + c5 * h, t, k5);
-      t = y;
-      axpy(t, h * a61, k1);
-      axpy(t, h * a62, k2);
-      axpy(t, h * a63, k3);
-      axpy(t, h * a64, k4);
-      axpy(t, h * a65, k5);
-      rhs(members, z + h, t, k6);
+      for (std::size_t st = 1; st < 6; ++st) {
+        t = y;
+        for (std::size_t j = 0; j < st; ++j) axpy(t, h * kA[st][j], k[j]);
+        rhs(members, z + kC[st] * h, t, k[st]);
+      }
       yn = y;
-      axpy(yn, h * b1, k1);
-      axpy(yn, h * b3, k3);
-      axpy(yn, h * b4, k4);
-      axpy(yn, h * b5, k5);
-      axpy(yn, h * b6, k6);
-      rhs(members, z + h, yn, k7);
-      for (std::size_t i = 0; i < 4; ++i) err[i] = k1[i] * (h * e1);
-      axpy(err, h * e3, k3);
-      axpy(err, h * e4, k4);
-      axpy(err, h * e5, k5);
-      axpy(err, h * e6, k6);
-      axpy(err, h * e7, k7);
+      for (std::size_t j = 0; j < 6; ++j)
+        if (kB[j] != 0.0) axpy(yn, h * kB[j], k[j]);
+      rhs(members, z + h, yn, k[6]);
+      State<T> err{};
+      for (std::size_t j = 0; j < 7; ++j)
+        if (kE[j] != 0.0) axpy(err, h * kE[j], k[j]);
       Scale trial = scale;
       update_scale(trial, yn);
       const double ratio = error_ratio(trial, err, tol_);
@@ -570,7 +547,7 @@ class Carrier {
       if (ratio <= 1.0) {
         z = last ? zb : z + h;
         y = yn;
-        k1 = k7;
+        k[0] = k[6];
         scale = trial;
         if (!last) last_h_ = h;
         h *= grow;
