@@ -11,7 +11,7 @@
 #include "app/loop.h"
 #include "qx/units.h"
 #include "scratch_dir.h"
-#include "app/state.h"
+#include "session/state.h"
 
 namespace {
 

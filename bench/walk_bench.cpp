@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "qx/units.h"
-#include "app/state.h"
+#include "session/state.h"
 #include "optics/walk.h"
 
 namespace {

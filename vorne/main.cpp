@@ -5,7 +5,7 @@
 #include "app/loop.h"
 #include "app/options.h"
 #include "qx/units.h"
-#include "app/state.h"
+#include "session/state.h"
 
 int main(int argc, char** argv) {
   int status = 0;

@@ -9,12 +9,13 @@
 
 #include "generate/raymap.h"
 #include "io/coef.h"
+#include "qx/constants.h"
 #include "qx/units.h"
 
 namespace lumiray {
 
 inline constexpr int kHistogramBins = 101;    // energy distribution of FAKE
-inline constexpr double kPi = 3.141592654;
+using qx::kPi;                                // the pi of every formula, shared with vorne
 inline constexpr double kDegree = kPi / 180.0;
 inline constexpr double kNoSize = 1.0e-30;    // a size below this is no size at all
 inline constexpr double kSpreadOn = 1.0e-10;  // energy spreads above this are active

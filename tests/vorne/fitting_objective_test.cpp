@@ -5,7 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "fit/fitting.h"
+#include "fit/mask.h"
+#include "fit/excitation.h"
 #include "app/loop.h"
 #include "optics_rig.h"
 

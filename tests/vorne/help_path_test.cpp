@@ -9,7 +9,7 @@
 #include "app/loop.h"
 #include "qx/units.h"
 #include "session.h"
-#include "app/state.h"
+#include "session/state.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "qx/listread.h"
 #include "session.h"
 #include "qx/units.h"
-#include "app/state.h"
+#include "session/state.h"
 #include "optics/walk.h"
 
 namespace optics_test {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "reports/correction_reports.h"
 #include "app/commands.h"
 #include "reports_rig.h"
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "reports/excitation_reports.h"
+#include "reports/system_reports.h"
 #include "app/commands.h"
 #include "reports_rig.h"
 

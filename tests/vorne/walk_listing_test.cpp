@@ -2,6 +2,7 @@
 // are computed here independently (integrated matrices, closed forms) and edited with the
 // project's field editors.
 #include "optics_rig.h"
+#include "optics/listings.h"
 #include "qx/format.h"
 
 namespace {

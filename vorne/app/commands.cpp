@@ -7,15 +7,30 @@
 #include <string>
 #include <vector>
 
-#include "system/datafile.h"
-#include "app/dialogue.h"
-#include "app/hooks.h"
+#include "app/edit_commands.h"
+#include "app/files.h"
 #include "app/loop.h"
+#include "app/pending.h"
+#include "fit/agp.h"
+#include "fit/mask.h"
+#include "fit/ptf.h"
+#include "fit/stig.h"
+#include "optics/walk.h"
 #include "qx/format.h"
 #include "qx/graphics.h"
 #include "qx/help.h"
 #include "qx/numeric.h"
 #include "qx/text.h"
+#include "reports/aberration_reports.h"
+#include "reports/cofout.h"
+#include "reports/correction_reports.h"
+#include "reports/element_reports.h"
+#include "reports/excitation_reports.h"
+#include "reports/listing.h"
+#include "reports/sensitivity.h"
+#include "reports/system_reports.h"
+#include "session/dialogue.h"
+#include "system/diagnostic_levels.h"
 
 namespace vorne {
 
@@ -49,15 +64,11 @@ constexpr std::array<std::string_view, kCommandSlots> command_words() {
 
 constexpr std::array<std::string_view, kCommandSlots> kWords = command_words();
 
-constexpr std::size_t kNameField = 100;       // file names are read as 100 characters
-constexpr std::size_t kTitleField = 50;
 constexpr std::size_t kHelpNameField = 50;
 constexpr std::size_t kHelpTopicLength = 6;
 constexpr int kMaxDirectLevel = 9;            // EXIT 1-9 run the final run at once
 constexpr std::int64_t kLevelLimit = 999;     // diagnostic levels a command accepts
 constexpr std::string_view kLocalHelpFile = "vorne.hlp";
-constexpr std::string_view kMacroExtension = ".vcm";
-constexpr std::string_view kListingExtension = ".lpt";
 
 const qx::Format kLevelRange{"(1H ,'?VORNE- Diagnostic level out of range: ',1P,G13.5)"};
 
@@ -102,7 +113,7 @@ std::optional<std::string> output_name(Vorne& v, const qx::CommandLine& line, co
   std::string name = argument_name(line);
   if (!name.empty()) return name;
   v.term.write(prompt);
-  if (read_text_answer(v, kNameField, name) != qx::Answer::accepted) return std::nullopt;
+  if (read_text_answer(v, kFileNameLength, name) != qx::Answer::accepted) return std::nullopt;
   return name.empty() ? fallback : name;
 }
 
@@ -177,7 +188,7 @@ void cmd_macro(Vorne& v, const qx::CommandLine& line) {
       return;
     }
     v.term.write(kAskName);
-    if (read_text_answer(v, kNameField, name) != qx::Answer::accepted || name.empty()) return;
+    if (read_text_answer(v, kFileNameLength, name) != qx::Answer::accepted || name.empty()) return;
   }
   // The extension is always added, so a macro is never confused with the file it reads.
   open_macro(v, name + std::string(kMacroExtension));
@@ -201,8 +212,8 @@ void cmd_cap(Vorne& v, const qx::CommandLine&) {
   v.term.write(kTitle, v.sys.title);
   v.term.write(kNew);
   std::string answer;
-  if (read_text_answer(v, kTitleField, answer) != qx::Answer::accepted) return;
-  if (!answer.empty()) v.sys.title = qx::pad(answer, kTitleField);
+  if (read_text_answer(v, kTitleLength, answer) != qx::Answer::accepted) return;
+  if (!answer.empty()) v.sys.title = qx::pad(answer, kTitleLength);
 }
 
 void cmd_diag(Vorne& v, const qx::CommandLine& line) {
@@ -223,7 +234,7 @@ void cmd_diag(Vorne& v, const qx::CommandLine& line) {
     if (read_int_answer(v, 3, level) != qx::Answer::accepted) return;
     if (level != 0) v.set_diagnostic(level);
   }
-  if (v.idiag == -6) system_walk(v, 1);
+  if (v.idiag == kThinLensFitLevel) system_walk(v, 1);
 }
 
 void cmd_corr(Vorne& v, const qx::CommandLine& line) {
@@ -243,14 +254,14 @@ void cmd_corr(Vorne& v, const qx::CommandLine& line) {
 void cmd_lqray(Vorne& v, const qx::CommandLine& line) {
   static const qx::Format kAsk{"(1H ,'LQRAY filename for output> ',$)"};
   if (!output_name(v, line, kAsk, v.corr_name)) return;
-  build_variable_list(v);
+  collect_groups(v.sys, v.term);   // the variables of the coupled lenses are the groups
   v.term.list("LQOUT not implemented");
 }
 
 void cmd_ion(Vorne& v, const qx::CommandLine& line) {
   static const qx::Format kAsk{"(1H ,'IONBEAM filename for output> ',$)"};
   if (!output_name(v, line, kAsk, v.sys.data_file)) return;
-  build_variable_list(v);
+  collect_groups(v.sys, v.term);
   v.term.list("IONOUT not implemented");
 }
 

@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "app/commands.h"
-#include "app/hooks.h"
+#include "optics/walk.h"
 #include "qx/format.h"
 #include "qx/graphics.h"
 #include "qx/text.h"
+#include "system/diagnostic_levels.h"
 
 namespace vorne {
 
@@ -14,10 +15,8 @@ namespace {
 
 constexpr std::size_t kLineLength = 40;     // a command line is one 40-character record
 constexpr double kFitTolerance = 1.0E-4;    // objective above this: the "sti> " prompt
-constexpr int kFitDiagnostic = -6;          // idiag of the image-distance fit ("apr> ")
 constexpr int kMaxReadErrors = 10;          // read errors in a row that count as end of input
 constexpr std::string_view kLoginMacro = "login.vcm";
-constexpr std::string_view kMacroExtension = ".vcm";
 
 // End of input on the current level: a macro ends; the keyboard ends the program as EXIT with
 // no number does, instead of prompting for ever.
@@ -43,7 +42,7 @@ void start_up(Vorne& v) {
   v.help_file = kDefaultHelpFile;
   v.term.write(kBanner);
   v.sys.clear_table();
-  v.idiag = -1;
+  v.idiag = kTerminalLevel;
   // The graphics layer starts with terminal type 8, as if TERM 8 had been typed.
   qx::qxcmd(v.qx, v.in(), v.term, false, qx::qxpars("TERM 8", v.qx));
   v.term.write(kHint);
@@ -54,8 +53,8 @@ std::string choose_prompt(Vorne& v) {
   std::string prompt = "vrn> ";
   if (v.sys.loaded()) {
     v.refresh_diagnostic();
-    if (v.idiag == kFitDiagnostic) prompt = "apr> ";
-    if (v.idiag < -1 && fitting_objective(v) > kFitTolerance) prompt = "sti> ";
+    if (v.idiag == kThinLensFitLevel) prompt = "apr> ";
+    if (v.idiag < kTerminalLevel && squared_objective(v) > kFitTolerance) prompt = "sti> ";
   }
   if (v.input.in_macro()) prompt.back() = '_';
   return prompt;
@@ -114,7 +113,7 @@ bool open_macro(Vorne& v, const std::string& name) {
 
 void end_macro(Vorne& v) {
   v.input.pop();
-  v.set_diagnostic(-2.0);
+  v.set_diagnostic(kMacroEndLevel);
 }
 
 }  // namespace vorne

@@ -5,9 +5,11 @@
 #include <string_view>
 
 #include "qx/command.h"
-#include "app/state.h"
+#include "session/state.h"
 
 namespace vorne {
+
+inline constexpr std::string_view kMacroExtension = ".vcm";   // macro files
 
 // Banner, empty system, terminal type 8 for the graphics layer, the start hint and the login
 // macro "login.vcm" when it exists in the current directory.

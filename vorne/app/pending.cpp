@@ -1,6 +1,7 @@
 // Commands the table offers but the program does not carry out yet: each says so and changes
 // nothing, so that a macro's transcript shows that nothing was done.
-#include "app/commands.h"
+#include "app/pending.h"
+
 #include "qx/format.h"
 
 namespace vorne {

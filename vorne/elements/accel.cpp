@@ -7,18 +7,12 @@
 
 namespace vorne {
 
-namespace {
-
-constexpr int kAcceleratorCode = 10;
-
-}  // namespace
-
 ElementStatus accel(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kNotAccel{"(1H ,'?ACCEL- Called for non-accelerator ELE = ',I2,' ITYPE=',F6.2)"};
   static const qx::Format kStopped{"(1H ,'?ACCEL- No particle energy in element ',I2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
-  if (code_class(code) != kAcceleratorCode) {
+  if (code_class(code) != kAccelerator) {
     if (qx::Output* out = level_stream(v)) out->write(kNotAccel, iz, code);
     return ElementStatus::wrong_kind;
   }

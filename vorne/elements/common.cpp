@@ -9,8 +9,6 @@ namespace vorne {
 
 namespace {
 
-constexpr int kAcceleratorCode = 10;   // INT(ITYPE) of an accelerating column
-
 // An image at infinity or a magnification without bound is kept as this large value, so no
 // inf reaches a report or a file.
 double bounded(double x) {
@@ -77,18 +75,21 @@ double energy_at(const LensSystem& s, int iz) {
   const double charge = std::fabs(s.p(1, 2));
   double t = s.p(1, 12);
   for (int k = kFirstElementRow; k < iz && k <= kRows; ++k)
-    if (code_class(s.p(k, 1)) == kAcceleratorCode) t += charge * s.p(k, 3);
+    if (code_class(s.p(k, 1)) == kAccelerator) t += charge * s.p(k, 3);
   return t;
 }
 
-int preceding_lens(const LensSystem& s, int iz) {
+bool images_as_lens(const LensSystem& s, int k) {
   // Only lenses count: a collimator keeps an offset in P2 and must not pose as one.
-  for (int k = std::min(iz, kRows + 1) - 1; k >= kFirstElementRow; --k) {
-    if (!(std::fabs(s.p(k, 3)) >= kLensFieldThreshold)) continue;
-    const int code = code_class(s.p(k, 1));
-    if (code < 0 || code > kLastLensCode) continue;
-    if (unpack(s.p(k, 1)).polarity != 0) return k;
-  }
+  if (!(std::fabs(s.p(k, 3)) >= kLensFieldThreshold)) return false;
+  const int code = code_class(s.p(k, 1));
+  if (code < 0 || code > kLastLensCode) return false;
+  return unpack(s.p(k, 1)).polarity != 0;
+}
+
+int preceding_lens(const LensSystem& s, int iz) {
+  for (int k = std::min(iz, kRows + 1) - 1; k >= kFirstElementRow; --k)
+    if (images_as_lens(s, k)) return k;
   return 2;
 }
 

@@ -11,7 +11,6 @@ namespace vorne {
 
 namespace {
 
-constexpr int kCylinderCode = 17;
 using Fit = std::array<double, 6>;
 constexpr Fit kFocal1Fit = {5.2904, 0.0527, 0.0084848, -0.00024359, 2.8805e-06, -1.2149e-08};
 constexpr Fit kFocal2Fit = {4.6758, 1.5878, -0.00082984, 0.00013589, -1.5209e-06, 6.0554e-09};
@@ -34,7 +33,7 @@ ElementStatus cyl(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kBadRatio{"(1H ,'?CYL- Voltage ratio out of range in element ',I2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
-  if (code_class(code) != kCylinderCode) {
+  if (code_class(code) != kCylinderLens) {
     v.term.write(kNotCylinder, iz, code);
     return ElementStatus::wrong_kind;
   }

@@ -8,13 +8,9 @@ namespace vorne {
 
 namespace {
 
-constexpr int kMagneticDipoleCode = 2;
-constexpr int kElectricDipoleCode = 12;
-constexpr double kElectronVoltsPerMeV = 1.0E6;
-
 int dipole_kind(double code) {
   const int kind = code_class(code);
-  return kind == kMagneticDipoleCode || kind == kElectricDipoleCode ? kind : -1;
+  return kind == kDipole || kind == kElectrostaticDipole ? kind : -1;
 }
 
 }  // namespace
@@ -49,7 +45,7 @@ ElementStatus dipadd(Vorne& v, int iz, Vec4& beam) {
   for (int plane = 1; plane <= 2; ++plane) {
     const double field = s.p(iz, plane + 2);
     if (std::fabs(field) <= kDipaddMinField) continue;
-    const double rho = kind == kMagneticDipoleCode
+    const double rho = kind == kDipole
                            ? std::sqrt(2.0 * mass * t0 * kElectronVoltsPerMeV * kDipaddCharge) /
                                  (charge * kDipaddCharge * field)
                            : 2.0 * t0 * kElectronVoltsPerMeV / field;

@@ -11,7 +11,6 @@ namespace vorne {
 
 namespace {
 
-constexpr int kEinzelCode = 15;
 constexpr double kRatioOffset = 0.6;   // the fits grow as (R + 0.6)^1.5
 constexpr std::array<double, 7> kFocalFit = {1.9332, -0.4333, 0.265, -0.060627, 0.0073346, -0.00043132, 9.8562e-06};
 constexpr std::array<double, 7> kPlaneFit = {1.6238, 0.42632, -0.34956, 0.11481, -0.016781, 0.0011077, -2.7219e-05};
@@ -31,7 +30,7 @@ ElementStatus einz(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kBadRatio{"(1H ,'?EINZ- Voltage ratio out of range in element ',I2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
-  if (code_class(code) != kEinzelCode) {
+  if (code_class(code) != kEinzelLens) {
     v.term.write(kNotEinzel, iz, code);
     return ElementStatus::wrong_kind;
   }

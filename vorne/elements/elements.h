@@ -18,8 +18,8 @@
 #include <cmath>
 #include <string_view>
 
+#include "session/state.h"
 #include "system/matrix.h"
-#include "app/state.h"
 
 namespace vorne {
 
@@ -38,7 +38,6 @@ inline constexpr double kDipaddCharge = static_cast<double>(1.6E-19f);        //
 inline constexpr double kDipaddMinField = static_cast<double>(1.0E-20f);
 inline constexpr double kTiltThreshold = 1.0E-10;       // QUAD rotates above this tilt
 inline constexpr double kMinGapEnergy = 1.0E-6;         // MeV, a gap lens at zero energy
-inline constexpr int kLastLensCode = 19;                // INT(ITYPE) of the last real lens code
 
 // ---- Element routines -----------------------------------------------------------------------------
 // Drift (type 3, and every zero-strength fall-back): identity with A(1,2) = A(3,4) = L; clears
@@ -82,8 +81,11 @@ void swap_planes(Mat4& a);
 // gained in every accelerating column (INT(ITYPE) = 10) from row 3 to iz-1.
 double energy_at(const LensSystem& s, int iz);
 
-// The lens before row iz: the nearest row from iz-1 down to 3 that is a lens (polarity not
-// 0, INT(ITYPE) at most 19) with |P2| at least kLensFieldThreshold; 2 when there is none.
+// True for a row the preceding-lens search accepts: a lens (polarity not 0, INT(ITYPE) at
+// most 19) with |P2| at least kLensFieldThreshold.
+bool images_as_lens(const LensSystem& s, int k);
+// The lens before row iz: the nearest row from iz-1 down to 3 that images_as_lens; 2 when
+// there is none.
 int preceding_lens(const LensSystem& s, int iz);
 
 // Object distances of row iz: z(iz) minus the x and y image positions of the preceding lens,

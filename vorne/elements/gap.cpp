@@ -9,14 +9,12 @@ namespace vorne {
 
 namespace {
 
-constexpr int kGapCode = 13;
-constexpr double kColumnCode = 10.0;   // only a plain accelerating column sets a field
-
-// Field (MV/m) of row k when it is a plain accelerating column with a length, else 0.
+// Field (MV/m) of row k when it is a plain accelerating column (code 10.00, no coupling)
+// with a length, else 0.
 double column_field(Vorne& v, int iz, int k) {
   static const qx::Format kNoLength{"(1H ,'?GAP- Accelerating column ',I2,' of zero length beside element ',I2)"};
   const LensSystem& s = v.sys;
-  if (k < kFirstElementRow || k > kRows || s.p(k, 1) != kColumnCode) return 0.0;
+  if (k < kFirstElementRow || k > kRows || s.p(k, 1) != static_cast<double>(kAccelerator)) return 0.0;
   const double len = s.p(k, 2);
   if (len == 0.0) {
     if (s.p(k, 3) != 0.0) error_stream(v).write(kNoLength, k, iz);
@@ -31,7 +29,7 @@ ElementStatus gap(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kNotGap{"(1H ,'?GAP- Called for non-gap lens ELE = ',I2,' ITYPE=',F6.2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
-  if (code_class(code) != kGapCode) {
+  if (code_class(code) != kGapLens) {
     if (qx::Output* out = level_stream(v)) out->write(kNotGap, iz, code);
     return ElementStatus::wrong_kind;
   }

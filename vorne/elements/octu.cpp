@@ -7,14 +7,6 @@
 
 namespace vorne {
 
-namespace {
-
-constexpr int kMagneticOctupoleCode = 8;
-constexpr int kElectricOctupoleCode = 18;
-constexpr double kElectronVoltsPerMeV = 1.0E6;
-
-}  // namespace
-
 ElementStatus octu(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kNotOctu{"(1H ,'?OCTU- Called for non-octupole IZ = ',I2)"};
   static const qx::Format kBadRadius{"(1H ,'?OCTU- Zero or negative radius in element ',I2)"};
@@ -22,7 +14,7 @@ ElementStatus octu(Vorne& v, int iz, Mat4& a) {
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
   const int kind = code_class(code);
-  if (kind != kMagneticOctupoleCode && kind != kElectricOctupoleCode) {
+  if (kind != kOctupole && kind != kElectricVariant + kOctupole) {
     if (qx::Output* out = level_stream(v)) out->write(kNotOctu, iz);
     return ElementStatus::wrong_kind;
   }
@@ -36,7 +28,7 @@ ElementStatus octu(Vorne& v, int iz, Mat4& a) {
     error_stream(v).write(kBadRadius, iz);
   } else if (field != 0.0 && !(t > 0.0)) {
     error_stream(v).write(kNoEnergy, iz);
-  } else if (field != 0.0 && kind == kMagneticOctupoleCode) {
+  } else if (field != 0.0 && kind == kOctupole) {
     k3 = std::fabs(s.p(1, 2)) * kElementaryCharge / particle_momentum(s) * field / std::pow(radius, 3);
   } else if (field != 0.0) {
     k3 = -(2.0 * field) / (std::pow(radius, 4) * t * kElectronVoltsPerMeV);

@@ -5,13 +5,11 @@
 
 #include "elements/elements.h"
 #include "qx/format.h"
+#include "system/diagnostic_levels.h"
 
 namespace vorne {
 
 namespace {
-
-constexpr double kElectronVoltsPerMeV = 1.0E6;
-constexpr double kSupraCode = 20.0;   // codes above this can be superimposed on a lens
 
 // Signed squared strengths of one lens row: KB from a magnetic field, KE from an electric one.
 struct SquaredStrengths {
@@ -70,7 +68,7 @@ MultipoleExcitation multipole_excitation(Vorne& v, int iz, int order, std::strin
   m.kl2 = len * len * own.kb - len * len * own.ke;
 
   const int next = iz + 1;
-  if (next > kRows || !(s.p(next, 1) > kSupraCode)) return m;
+  if (next > kRows || !(s.p(next, 1) > kFirstSupraCode)) return m;
   const TypeCode on_top = s.type_at(next);
   if (on_top.supra != 1) return m;
   for (int col = 5; col <= kColumns; ++col) s.p(next, col) = 0.0;
@@ -127,7 +125,7 @@ ElementStatus quad(Vorne& v, int iz, Mat4& a) {
   if (a(4, 3) == 0.0 || a(2, 1) == 0.0) v.term.write(kError, iz, a(2, 1), a(4, 3));
 
   store_cardinals(v, iz, a);
-  if (v.idiag == -6) {
+  if (v.idiag == kThinLensFitLevel) {
     // The fitting mode "apr> " works with the thin-lens picture of each quadrupole.
     const ObjectDistances d = object_distances(s, iz);
     const double fx = fortran_sign(std::fabs(len / (psi * psi)), psi);

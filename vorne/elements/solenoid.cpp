@@ -7,12 +7,6 @@
 
 namespace vorne {
 
-namespace {
-
-constexpr int kSolenoidCode = 11;
-
-}  // namespace
-
 ElementStatus solenoid(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kNotSolenoid{"(1H ,'?SOLENOID- Called for non-solenoid ELE = ',I2,' ITYPE=',F6.2)"};
   static const qx::Format kError{
@@ -20,7 +14,7 @@ ElementStatus solenoid(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kNoEnergy{"(1H ,'?SOLENOID- No particle energy at element ',I2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
-  if (code_class(code) != kSolenoidCode) {
+  if (code_class(code) != kSolenoid) {
     if (qx::Output* out = level_stream(v)) out->write(kNotSolenoid, iz, code);
     return ElementStatus::wrong_kind;
   }

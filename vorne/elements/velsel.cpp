@@ -11,8 +11,6 @@ namespace vorne {
 
 namespace {
 
-constexpr int kSelectorCode = 7;
-constexpr double kElectronVoltsPerMeV = 1.0E6;
 constexpr std::int64_t kFieldLimit = 1000000;   // tesla; anything beyond is a typing error
 
 }  // namespace
@@ -23,7 +21,7 @@ ElementStatus vs(Vorne& v, int iz, Mat4& a) {
   static const qx::Format kNoSpeed{"(1H ,'?VS- No particle speed at element ',I2)"};
   LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
-  if (code_class(code) != kSelectorCode) {
+  if (code_class(code) != kVelocitySelector) {
     v.term.write(kNotSelector, iz, code);
     return ElementStatus::wrong_kind;
   }

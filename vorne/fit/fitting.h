@@ -1,100 +1,36 @@
-// Variables, field entry and fitting: P, PTF, S and STIG, MASK and AGP.
+// Pieces the fitting commands share: the quiet walks of a fit, one number answer and the
+// message for a system without variable lenses.
 //
-// The settings these commands keep between commands (PTF's unit factors and letter, MASK's
-// masks and tolerance) are members of the program's state object (state.h); the structures
-// are defined here. The command handlers are declared in commands.h.
+//   ptf.cpp          P and PTF: group values and lens fields, in PTF's units
+//   stig.cpp         S and STIG: the astigmatism and its fit
+//   mask.cpp         MASK: variable and coefficient masks, the objective and its fit
+//   agp.cpp          AGP: the objective on a grid of two variables, into a file
+//   excitation.cpp   the excitation coefficients MASK and EXCITE use
 #pragma once
 
-#include <array>
-#include <span>
-#include <string_view>
-
-#include "system/system.h"
+#include "qx/command.h"
+#include "session/state.h"
 
 namespace vorne {
 
-struct Vorne;
+// "No variable first order elements." on the terminal.
+void say_no_groups(Vorne& v);
 
-// ---- PTF units --------------------------------------------------------------------------------
-inline constexpr int kFieldUnits = 13;
+// The walks of a fit run with the warning switch off: the notes of MAG and FOCAL would
+// otherwise repeat at every trial point between the fit's own trace lines.
+class QuietWalks {
+ public:
+  explicit QuietWalks(Vorne& v) : v_(v), was_(v.warnings) { v.warnings = false; }
+  ~QuietWalks() { v_.warnings = was_; }
+  QuietWalks(const QuietWalks&) = delete;
+  QuietWalks& operator=(const QuietWalks&) = delete;
 
-// Unit k (1..13): shown value = stored field x factor(k). Factors 9 (strength), 10 (ampere
-// turns), 12 (phase angle) and 13 (field gradient) are recomputed for every lens shown and keep
-// their last value in between.
-struct FieldUnits {
-  std::array<double, kFieldUnits> factor{1.0,   10000.0, 10.0, 1398.0766, 22797.41, 0.001, 1.0,
-                                         1.0,   1.0,     0.0,  1.0,       1.0,      1.0};
-  char letter = ' ';   // the unit letter chosen last (blank: tesla or kilovolts)
-  double& operator()(int k) { return factor[static_cast<std::size_t>(k - 1)]; }
-  double operator()(int k) const { return factor[static_cast<std::size_t>(k - 1)]; }
+ private:
+  Vorne& v_;
+  bool was_;
 };
 
-// Five-character name of unit k (1..13).
-std::string_view unit_name(int k);
-
-// ---- MASK masks -------------------------------------------------------------------------------
-inline constexpr int kMaskRows = 8;
-using MaskRow = std::array<int, 4>;
-using Mask = std::array<MaskRow, kMaskRows>;
-
-// Variable-mask row: (kind, row, column, link). Kind 1 or 5 and above: the table entry
-// (row, column 2..12); kind 2 with column 1: the rotation of the row. Rows with the same |link|
-// form one variable; a negative link moves its entry opposite to the leading one.
-// Coefficient-mask row: (class, plane, c1, c2), classes:
-//   1 first-order system matrix: plane 1 c = 1 (x|x) 2 (x|th) 3 (th|x) 4 (th|th)
-//     5 (x|y) 6 (x|ph) 7 (th|y) 8 (th|ph); plane 2 the same with x, th and y, ph exchanged
-//   2 chromatic terms of a run at 0.005 %: c = 1 the angle ray, 2 the position ray
-//   3 first-order excitation per lens, 4 per coupling group, 5 third-order per octupole
-//   6 second-order map: c = 1..10 the monomials x^2 x.th x.y x.ph th^2 th.y th.ph y^2 y.ph ph^2
-//   7 third-order system set, 8 its quadrupole, 9 its octupole contributions (c = 1..10)
-// A row whose first entry is 0 ends a mask.
-struct FitMasks {
-  Mask variables{};
-  Mask coefficients{};
-  double tolerance = 1.0E-6;
-};
-
-// The variables a variable mask defines, with the values they had when loaded.
-struct FitVariables {
-  struct Entry {
-    int kind = 0;
-    int row = 0;
-    int column = 0;
-    int variable = 0;    // 0-based index into the variable list
-    int sign = 1;        // +1 moves with the leading entry, -1 against it
-    double base = 0.0;   // value when loaded
-  };
-  std::array<Entry, kMaskRows> entries{};
-  int entry_count = 0;
-  int nv = 0;                                  // variables: distinct |link| in mask order
-  std::array<double, kMaskRows> start{};       // each variable's value when loaded
-};
-
-// Variables of a mask (rows before the first with kind 0), their current values loaded.
-FitVariables load_variables(const LensSystem& s, const Mask& variables);
-// Puts the variable values x (nv of them) into the table: the leading entry of each variable
-// takes its value, every other entry moves from its loaded value by the same change (with its
-// sign). Values equal to those loaded give back the loaded table exactly.
-void apply_variables(LensSystem& s, const FitVariables& vars, std::span<const double> x);
-
-// ---- Excitation coefficients ----------------------------------------------------------------
-// Ray displacements for a power-supply error of `percent` %, per lens (first order, x and y
-// times 1E3), per octupole (third order) and per coupling group (first order). The table and
-// its group values are as they were afterwards.
-struct ExcitationCoefficients {
-  int lenses = 0;
-  std::array<std::array<double, 2>, kRows> lens{};
-  std::array<int, kRows> lens_row{};   // the row of each lens
-  int octupoles = 0;
-  std::array<std::array<double, 2>, kRows> octupole{};
-  int groups = 0;
-  std::array<std::array<double, 2>, kMaxGroups> group{};
-};
-ExcitationCoefficients excitation_coefficients(Vorne& v, double percent);
-
-// ---- Objectives ---------------------------------------------------------------------------
-// The MASK objective: applies x, walks as the coefficient mask needs and returns the square
-// root of the sum of squares of the coefficients the mask selects. No counting, no printing.
-double mask_objective(Vorne& v, const FitMasks& masks, const FitVariables& vars, std::span<const double> x);
+// One number answer: empty keeps the value (and says so through `empty`).
+qx::Answer read_number(Vorne& v, double& value, double& second, bool& empty);
 
 }  // namespace vorne

@@ -5,21 +5,19 @@
 #include <vector>
 
 #include "elements/elements.h"
-#include "qx/format.h"
-#include "app/state.h"
 #include "optics/third_order.h"
+#include "qx/format.h"
+#include "session/state.h"
+#include "system/diagnostic_levels.h"
 
 namespace vorne {
 
 namespace {
 
-constexpr double kMicrometres = 1.0E6;
 constexpr double kAstigmatismLimit = 10.0;  // micrometres
 constexpr double kToMicronPerMilliradian = 0.001;
 constexpr double kPartialLimit = static_cast<double>(1.0E-4f);
 constexpr double kFifth = static_cast<double>(0.2f);
-constexpr int kElectricQuadCode = 14;
-constexpr int kOctupoleCode = 8;
 
 double over(double x, double d) { return d == 0.0 ? 0.0 : x / d; }
 double sq(double x) { return x * x; }
@@ -58,7 +56,7 @@ ThinQuad thin_quad(const LensSystem& s, int iz, bool approximate) {
     q.px = fortran_sign(k * k * q.len, q.field);
     q.py = -q.px;
   }
-  q.c = quad_factors(code_class(s.p(iz, 1)) == kElectricQuadCode ? -1.0 : 0.0);
+  q.c = quad_factors(code_class(s.p(iz, 1)) == kElectricVariant + kQuadrupole ? -1.0 : 0.0);
   return q;
 }
 
@@ -108,11 +106,11 @@ FishkResult fishk_coefficients(Vorne& v) {
   r.suited = true;
   r.f = focal(v, s.izend);
   r.m = mag(v, s.izend);
-  r.approximate = v.idiag == -6;
+  r.approximate = v.idiag == kThinLensFitLevel;
   std::vector<ThinQuad> q;
   for (const int iz : rows) q.push_back(thin_quad(s, iz, r.approximate));
   const int last = rows.back();
-  r.astigmatism = (s.p(last, 6) - s.p(last, 7)) * kMicrometres;
+  r.astigmatism = (s.p(last, 6) - s.p(last, 7)) * kMicrometresPerMetre;
 
   std::vector<double> hx;
   std::vector<double> hy;
@@ -300,7 +298,7 @@ CramerSolution cramer(Vorne& v, const CramerTargets& t) {
   static const qx::Format kPartial{"(1H ,'%CRAMER - Partial correction  Z = ',1P,G13.5)"};
   static const qx::Format kDeterminant{"(1H ,40X,'Determinant = ',1P,G13.5)"};
   static const qx::Format kOctupole{"(1H ,10X,'Octupole ',I2,' = ',1P,G13.5,1X,A,' (Z',I1,' = ',1P,G9.2,')')"};
-  qx::Output& out = v.idiag >= 1 ? v.report() : v.term;
+  qx::Output& out = v.idiag > kQuietLevel ? v.report() : v.term;
   const CramerSolution sol = cramer_solution(v, t);
   if (sol.octupoles < kCorrectingOctupoles) {
     out.write(kTooFew, sol.octupoles);
@@ -318,9 +316,9 @@ CramerSolution cramer(Vorne& v, const CramerTargets& t) {
     v.sys.p(sol.rows[k], 3) = sol.field[k];
   }
   out.write(kDeterminant, sol.determinant);
-  if (v.idiag >= 0) {
+  if (v.idiag >= kQuietLevel) {
     for (std::size_t k = 0; k < 3; ++k) {
-      if (code_class(v.sys.p(sol.rows[k], 1)) != kOctupoleCode) continue;
+      if (code_class(v.sys.p(sol.rows[k], 1)) != vorne::kOctupole) continue;
       const int n = static_cast<int>(k) + 1;
       out.write(kOctupole, n, sol.field[k], "Tesla", n, sol.residual[k]);
     }
@@ -333,7 +331,7 @@ CramerSolution octupole_correction(Vorne& v, const CramerTargets& t) {
   static const qx::Format kLine{"(1H ,7X,I2,10X,1P,G13.5,'  ',A)"};
   const CramerSolution sol = cramer(v, t);
   if (sol.status != CramerSolution::Status::solved) return sol;
-  qx::Output& out = v.idiag >= 1 ? v.report() : v.term;
+  qx::Output& out = v.idiag > kQuietLevel ? v.report() : v.term;
   out.write(kHeading);
   for (std::size_t k = 0; k < 3; ++k) out.write(kLine, sol.rows[k], sol.field[k], "Tesla");
   return sol;

@@ -77,6 +77,9 @@ CramerSolution cramer(Vorne& v, const CramerTargets& t);
 // stream.
 CramerSolution octupole_correction(Vorne& v, const CramerTargets& t);
 
+// The octupole-correction report of the final run.
+void octupole_correction_report(Vorne& v);
+
 // The targets FISHK hands to CRAMER.
 inline CramerTargets fishk_targets(const SphericalCoefficients& c) { return {c.p, c.s, c.pb, c.sb}; }
 

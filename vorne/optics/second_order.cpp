@@ -6,15 +6,13 @@
 
 #include "elements/elements.h"
 #include "qx/format.h"
-#include "app/state.h"
+#include "session/state.h"
 
 namespace vorne {
 
 namespace {
 
 constexpr double kMinRadius = 1.0E-10;
-constexpr double kSupraCode = 20.0;  // codes from here on are superimposed lenses
-constexpr double kElectronVoltsPerMeV = 1.0E6;
 // Fractions the sextupole table holds in single precision.
 constexpr double kThird = static_cast<double>(1.0f / 3.0f);
 constexpr double kTwelfth = static_cast<double>(1.0f / 12.0f);
@@ -115,7 +113,7 @@ double sextupole_strength(const LensSystem& s, int row) {
 void element_second_order(Vorne& v, int iz, const Mat4& a, Mat14& t2) {
   const LensSystem& s = v.sys;
   t2 = linear_extension(a);
-  if (!(s.p(iz, 1) < kSupraCode)) return;
+  if (!(s.p(iz, 1) < kFirstSupraCode)) return;
   const TypeCode t = s.type_at(iz);
   if (t.polarity == 0) return;
   // Only quadrupoles and sextupoles keep a bore radius in P3; other lenses keep other

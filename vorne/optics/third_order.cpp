@@ -7,14 +7,14 @@
 
 #include "elements/elements.h"
 #include "qx/format.h"
-#include "app/state.h"
+#include "session/state.h"
+#include "system/diagnostic_levels.h"
 
 namespace vorne {
 
 namespace {
 
 constexpr double kMinQuadStrength = static_cast<double>(1.0E-6f);  // below: no aberration
-constexpr double kElectronVoltsPerMeV = 1.0E6;
 // Factors the thick-octupole integrals hold in single precision.
 constexpr double kFifth = static_cast<double>(0.2f);
 constexpr double kThird = static_cast<double>(1.0f / 3.0f);
@@ -180,11 +180,11 @@ ThirdOrderSet qspher(const LensSystem& s, int iz, int idiag, QuadTrace* trace) {
   const ObjectDistances d = object_distances(s, iz);
   const QuadFactors cf = quad_factors(electric_fraction(s, iz));
 
-  if (idiag == -8) {
+  if (idiag == kThinFocalLevel) {
     fx = fortran_sign(std::fabs(1.0 / (k * k * len)), field);
     fy = -s.p(iz, 11);
   }
-  if (idiag == -9) {
+  if (idiag == kThinSphericalLevel) {
     const double thin = std::pow(k * len, 3) * k;
     c(1, 1) = c(2, 1) = cf.c1 / thin;
     c(1, 2) = c(2, 2) = cf.c2 / thin;
@@ -241,7 +241,7 @@ void element_third_order(Vorne& v, int iz, ThirdOrderSet& c) {
   static const qx::Format kSecondGamma{"(1H ,52X,' Gamma = ',1P,G13.5,/)"};
   QuadTrace trace;
   c = lens_third_order(v.sys, iz, v.idiag, &trace);
-  if (v.idiag == -4 && v.sys.type_at(iz).type == kQuadrupole) {
+  if (v.idiag == kQspherTraceLevel && v.sys.type_at(iz).type == kQuadrupole) {
     v.term.write(kTrace, c(1, 1), c(1, 2), trace.beta, c(2, 1), c(2, 2), trace.gamma1);
     if (trace.octupoles >= 2) v.term.write(kSecondGamma, trace.gamma2);
   }

@@ -70,6 +70,10 @@ ThirdOrderSet lens_third_order(const LensSystem& s, int iz, int idiag, QuadTrace
 // QSPHER alone (row iz must be a quadrupole).
 ThirdOrderSet qspher(const LensSystem& s, int iz, int idiag, QuadTrace* trace = nullptr);
 
+// The walk's element set: lens_third_order with the working level, and the -4 trace of a
+// quadrupole on the terminal.
+void element_third_order(Vorne& v, int iz, ThirdOrderSet& c);
+
 // ---- Adding into system sums -----------------------------------------------------------------------
 // The referral of a lens at row iz to the system object: the magnification up to its object
 // and the focal lengths of the subsystem before it, both taken at its preceding lens.
@@ -83,6 +87,10 @@ Referral lens_referral(Vorne& v, int iz);
 // sys + lens referred to the system object through r (TADD's formulas).
 ThirdOrderSet referred_sum(const ThirdOrderSet& sys, const ThirdOrderSet& lens, const Referral& r);
 
+// TADD: adds a lens's set into a system accumulator, referred to the system object; a zero
+// magnification before the lens is reported and leaves the sums as they are.
+void tadd(Vorne& v, int iz, const ThirdOrderSet& lens, ThirdOrderSet& sys);
+
 // ---- Units and printing ----------------------------------------------------------------------------
 // Magnification-included set: plane 1 x MX, plane 2 x MY, each coefficient scaled to
 // micrometres per milliradian power (1E-3, 1E-6, 1E-9, 1E-12 for j = 1-2, 3-5, 6-8, 9-10).
@@ -95,5 +103,8 @@ enum CoefficientKind : int {
   kMagSystemCoefficients = 3,  // "Mag. included third order system coeffs", R
   kMagLensCoefficients = 4,    // "Mag. included third order lens coeffs", W
 };
+
+// Coefficient print of a set on out, of a CoefficientKind.
+void print_third_order(qx::Output& out, const ThirdOrderSet& c, int kind);
 
 }  // namespace vorne

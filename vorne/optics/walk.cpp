@@ -7,45 +7,37 @@
 #include <cstdlib>
 
 #include "elements/elements.h"
-#include "app/hooks.h"
+#include "optics/listings.h"
+#include "optics/second_order.h"
+#include "optics/snapshot.h"
+#include "optics/third_order.h"
 #include "qx/format.h"
-#include "app/state.h"
+#include "session/state.h"
+#include "system/diagnostic_levels.h"
 
 namespace vorne {
 
 namespace {
 
 constexpr int kMaxOrder = 3;
-constexpr int kMaxTraceLevel = 9;            // levels above this trace like 1
-constexpr int kLastCountedCode = 19;         // MAG and FOCAL count codes below 20
 constexpr double kCountedField = static_cast<double>(1.0E-7f);   // |P2| above this counts
 constexpr double kMinFocalProduct = 1.0E-10;
 constexpr double kInfiniteFocal = static_cast<double>(1.0E10f);
 constexpr double kDefaultSpread = 0.001;     // percent, the chromatic run's spread for 0
-constexpr int kAcceleratorCode = 10;
-
-bool is_lens(const LensSystem& s, int k) { return s.type_at(k).polarity != 0; }
 
 // Rows whose magnification MAG multiplies: lenses with a field, not octupoles. A collimator
 // keeps an offset in P2 but images nothing, so only rows of non-zero polarity count.
 bool counts_for_mag(const LensSystem& s, int k) {
   const int c = code_class(s.p(k, 1));
-  if (c < 0 || c > kLastCountedCode || c == 3 || c == 8 || c == 18) return false;
-  return std::fabs(s.p(k, 3)) > kCountedField && is_lens(s, k);
+  if (c < 0 || c > kLastLensCode) return false;
+  const TypeCode t = s.type_at(k);
+  if (t.type == kDrift || t.type == kOctupole) return false;
+  return std::fabs(s.p(k, 3)) > kCountedField && t.polarity != 0;
 }
 
 // Rows FOCAL counts as lenses: as MAG, without sextupoles.
 bool counts_for_focal(const LensSystem& s, int k) {
-  const int c = code_class(s.p(k, 1));
-  if (c == 6 || c == 16) return false;
-  return counts_for_mag(s, k);
-}
-
-// Rows the preceding-lens search accepts (the same rule as preceding_lens()).
-bool counts_as_preceding(const LensSystem& s, int k) {
-  const int c = code_class(s.p(k, 1));
-  if (c < 0 || c > kLastCountedCode) return false;
-  return std::fabs(s.p(k, 3)) >= kLensFieldThreshold && is_lens(s, k);
+  return s.type_at(k).type != kSextupole && counts_for_mag(s, k);
 }
 
 // m times the magnifications of row k when MAG counts the row, with the warning for a zero one.
@@ -129,15 +121,15 @@ ElementStatus run_element(Vorne& v, int iz, int type, bool third, Mat4& a) {
 
 // The trace of one element at diagnostic level `level` (1 to 9) on the report stream.
 void trace_element(Vorne& v, int iz, const TypeCode& t, const Mat4& a, int level) {
-  if (level == 6 || level == 7) return;
+  if (level >= kTraceBeamOnlyFirst && level <= kTraceBeamOnlyLast) return;
   qx::Output& out = v.report();
   list_row(out, v.sys, iz);
-  if (level == 2 || level == 5) print_matrix(out, a, t.type);
-  if (level == 3) print_matrix(out, v.walk.s, kCollimator);
-  if (level == 4 || level == 5) geometric_listing(v, iz, a);
-  if ((level == 8 || level == 9) && t.polarity != 0 && t.supra == 0) {
-    print_third_order(out, v.walk.element, 1);
-    if (level == 9) print_third_order(out, v.walk.total, 2);
+  if (level == kTraceMatrices || level == kTraceMatrixGeometry) print_matrix(out, a, t.type);
+  if (level == kTraceSystemMatrix) print_matrix(out, v.walk.s, kSystemMatrixKind);
+  if (level == kTraceGeometry || level == kTraceMatrixGeometry) geometric_listing(v, iz, a);
+  if ((level == kTraceLensSet || level == kTraceSystemSet) && t.polarity != 0 && t.supra == 0) {
+    print_third_order(out, v.walk.element, kLensCoefficients);
+    if (level == kTraceSystemSet) print_third_order(out, v.walk.total, kSystemCoefficients);
   }
 }
 
@@ -175,7 +167,7 @@ void system_walk(Vorne& v, int order_code, bool trace) {
   if (second) w.s2 = Mat14::identity();
   if (third && order != -5) w.element = w.total = w.quad = w.octu = ThirdOrderSet{};
 
-  if (trace && v.idiag > kMaxTraceLevel) v.set_diagnostic(1.0);
+  if (trace && v.idiag > kMaxTraceLevel) v.set_diagnostic(kTraceRows);
   const int level = trace ? v.idiag : 0;
   if (level > 0) trace_beam(v, kInitial);
 
@@ -226,7 +218,7 @@ void system_walk(Vorne& v, int order_code, bool trace) {
       v.term.write(kNotFinite, iz);
       a = std::isfinite(len) ? drift_matrix(len) : Mat4::identity();
     }
-    if (code_class(s.p(iz, 1)) == kAcceleratorCode) energy += charge * s.p(iz, 3);
+    if (code_class(s.p(iz, 1)) == kAccelerator) energy += charge * s.p(iz, 3);
 
     mul_left(a, w.s);
     if (second) {
@@ -297,7 +289,7 @@ FocalLengths focal(Vorne& v, int iz) {
         last = running;
       }
     }
-    if (counts_as_preceding(s, k)) preceding = k;
+    if (images_as_lens(s, k)) preceding = k;
   }
   if (std::fabs(sx * sy) < kMinFocalProduct) {
     if (v.warnings) v.term.write(kInfinite, iz);
@@ -315,7 +307,7 @@ int last_active_lens(const LensSystem& s) {
 
 double squared_objective(Vorne& v) {
   system_walk(v, 1);
-  if (v.idiag == -6) {
+  if (v.idiag == kThinLensFitLevel) {
     const int last = last_active_lens(v.sys);
     if (last == 0) return 0.0;
     const double dx = v.sys.total_length - v.sys.p(last, 6);
@@ -326,8 +318,6 @@ double squared_objective(Vorne& v) {
   const double yp = v.walk.s(3, 4);
   return xt * xt + yp * yp;
 }
-
-double fitting_objective(Vorne& v) { return squared_objective(v); }
 
 // ---- Ray transform and chromatic run --------------------------------------------------------------
 
@@ -370,24 +360,23 @@ void chromatic_run(Vorne& v, double de) {
   if (de == 0.0) de = kDefaultSpread;
   // The run perturbs the energy and walks; the system and the last walk's results come back
   // as they were, only the two rays' results are kept.
-  const LensSystem keep_system = v.sys;
-  const WalkResult keep_walk = v.walk;
-  v.sys.p(1, 12) *= 1.0 + de / 100.0;
-  system_walk(v, 1);
   ChromaticTerms c;
-  // The two rays go through the perturbed system at first order.
-  Vec4 angle_ray;
-  angle_ray(2) = angle_ray(4) = 1.0 / de;
-  angle_ray = apply(v.walk.s, angle_ray);
-  c.xt = angle_ray(1);
-  c.yp = angle_ray(3);
-  Vec4 position_ray;
-  position_ray(1) = position_ray(3) = 1.0 / de;
-  position_ray = apply(v.walk.s, position_ray);
-  c.xx = position_ray(1);
-  c.yy = position_ray(3);
-  v.sys = keep_system;
-  v.walk = keep_walk;
+  {
+    const SystemSnapshot snapshot(v.sys, v.walk);
+    v.sys.p(1, 12) *= 1.0 + de / 100.0;
+    system_walk(v, 1);
+    // The two rays go through the perturbed system at first order.
+    Vec4 angle_ray;
+    angle_ray(2) = angle_ray(4) = 1.0 / de;
+    angle_ray = apply(v.walk.s, angle_ray);
+    c.xt = angle_ray(1);
+    c.yp = angle_ray(3);
+    Vec4 position_ray;
+    position_ray(1) = position_ray(3) = 1.0 / de;
+    position_ray = apply(v.walk.s, position_ray);
+    c.xx = position_ray(1);
+    c.yy = position_ray(3);
+  }
   v.walk.chromatic = c;
 }
 

@@ -97,28 +97,4 @@ void ray_transform(Vorne& v, int m, Vec4& x, const Mat4& a);
 // walk results, energy) is as it was afterwards.
 void chromatic_run(Vorne& v, double de);
 
-// ---- Listings ---------------------------------------------------------------------------------------
-// Matrix print on out: title with the kind's 10-character name and four rows; letter B for
-// kind 5 (the system matrix is printed as kind 5), A otherwise.
-void print_matrix(qx::Output& out, const Mat4& a, int kind);
-// Geometric listing GEOM of row iz with matrix a (the element's, or the system matrix for the
-// System End), at diagnostic levels below 1 and 4 and 5.
-void geometric_listing(Vorne& v, int iz, const Mat4& a);
-// The same at any level (the final run lists every row whatever its level).
-void geometric_listing(Vorne& v, int iz, const Mat4& a, bool any_level);
-// One row as the listing shows it; row 2 shows the beam vector of columns 7-10.
-void list_row(qx::Output& out, const LensSystem& s, int iz);
-
-// ---- Aberrations (third_order.cpp, second_order.cpp, corrections.cpp) -------------------------------
-// The third-order set of the lens at row iz referred to its own object (zero for other kinds).
-void element_third_order(Vorne& v, int iz, ThirdOrderSet& c);
-// TADD: adds a lens's set into a system accumulator, referred to the system object.
-void tadd(Vorne& v, int iz, const ThirdOrderSet& lens, ThirdOrderSet& sys);
-// The element's 14x14 second-order map from its first-order matrix a.
-void element_second_order(Vorne& v, int iz, const Mat4& a, Mat14& t2);
-// Coefficient print of a set, kind 1 lens, 2 system, 3 and 4 magnification-included.
-void print_third_order(qx::Output& out, const ThirdOrderSet& c, int kind);
-// The octupole-correction report of the final run.
-void octupole_correction_report(Vorne& v);
-
 }  // namespace vorne

@@ -1,14 +1,15 @@
 // The aberration coefficient reports: THIRD (third-order coefficients in SI units, or in the
 // image-side form), AB3 (the same in micrometres per milliradian power, referred to the
 // object-side angles) and AB2 (the second-order map).
+#include "reports/aberration_reports.h"
+
 #include <string>
 #include <vector>
 
-#include "app/commands.h"
-#include "reports/reports.h"
 #include "optics/second_order.h"
 #include "optics/third_order.h"
 #include "optics/walk.h"
+#include "reports/reports.h"
 
 namespace vorne {
 
@@ -56,7 +57,7 @@ void cmd_third(Vorne& v, const qx::CommandLine& line) {
       "1H ,4X,' STOTAL(2,',I1,') ',3X,3(1X,1P,G13.5),'  Y-Plane',/,"
       "6(1H ,4X,' STOTAL(2,',I1,') ',3X,3(1X,1P,G13.5),/),"
       "1H ,4X,' STOTAL(2,',I2,')',3X,3(1X,1P,G13.5),1H ,'               Units: m, radians',/)"};
-  if (!report_needs_system(v)) return;
+  if (!require_system(v)) return;
   system_walk(v, -3);
   const WalkResult& w = v.walk;
   v.term.write(kHeading);
@@ -95,7 +96,7 @@ void cmd_ab3(Vorne& v, const qx::CommandLine& line) {
   static const qx::Format kRemainingHeading{"(1H ,'Remaining third order coefficients (same units):')"};
   static const qx::Format kRow{"(1H ,6X,A,3(1X,0P,F13.5),A)"};
   static const qx::Format kEnd{"(1H )"};
-  if (!report_needs_system(v)) return;
+  if (!require_system(v)) return;
   system_walk(v, -3);
   const Magnification m = mag(v, v.sys.izend);
   const ThirdOrderSet t = magnification_included(v.walk.total, m);
@@ -133,7 +134,7 @@ void cmd_ab2(Vorne& v, const qx::CommandLine& line) {
       "1H ,4X,'(X/TH2)  = ',1P,G13.5,4X,'(Y/TH2)  = ',1P,G13.5,/,"
       "1H ,4X,'(X/THPH) = ',1P,G13.5,4X,'(Y/THPH) = ',1P,G13.5,/,"
       "1H ,4X,'(X/PH2)  = ',1P,G13.5,4X,'(Y/PH2)  = ',1P,G13.5,/,1H ,'Units: m/rad^2',/)"};
-  if (!report_needs_system(v)) return;
+  if (!require_system(v)) return;
   system_walk(v, 2);
   const Mat14& s2 = v.walk.s2;
   if (line.arg_letter() == 'A') {

@@ -9,13 +9,11 @@
 #include <system_error>
 #include <vector>
 
-#include "app/commands.h"
-#include "app/dialogue.h"
+#include "optics/third_order.h"
 #include "qx/format.h"
 #include "qx/text.h"
 #include "qx/units.h"
-#include "app/state.h"
-#include "optics/third_order.h"
+#include "session/dialogue.h"
 
 namespace vorne {
 

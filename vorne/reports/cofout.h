@@ -13,13 +13,16 @@
 #include <string>
 #include <string_view>
 
-#include "qx/coffile.h"
-#include "system/matrix.h"
 #include "optics/walk.h"
+#include "qx/coffile.h"
+#include "qx/command.h"
+#include "session/state.h"
+#include "system/matrix.h"
 
 namespace vorne {
 
-struct Vorne;
+// COFOUT [name]: asks what it lacks and writes the file.
+void cmd_cofout(Vorne& v, const qx::CommandLine& line);
 
 using qx::kCofAnswerLength;
 using qx::kCofNameLength;

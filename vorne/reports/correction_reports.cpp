@@ -1,14 +1,15 @@
 // The octupole correction commands: FISHK (thin-lens estimate of the quadrupoles' spherical
 // aberration, corrected when there are octupoles enough) and CRAM (correction towards
 // targets the user types, offered as the system's present coefficients).
+#include "reports/correction_reports.h"
+
 #include <cstddef>
 #include <utility>
 
-#include "app/commands.h"
 #include "optics/corrections.h"
-#include "reports/reports.h"
 #include "optics/third_order.h"
 #include "optics/walk.h"
+#include "reports/reports.h"
 
 namespace vorne {
 
@@ -21,7 +22,7 @@ constexpr double kPerMilliradian = 0.001;
 }  // namespace
 
 void cmd_fishk(Vorne& v, const qx::CommandLine&) {
-  if (!report_needs_system(v)) return;
+  if (!require_system(v)) return;
   system_walk(v, -3);
   // FISHK's table shows the coefficients image-side; CRAMER is handed them as computed.
   octupole_correction_report(v);
@@ -34,7 +35,7 @@ void cmd_cram(Vorne& v, const qx::CommandLine&) {
   static const qx::Format kYph3{"(1H ,'(Y/PH3)   = ',F11.3,' > ',$)"};
   static const qx::Format kUser{"(1H ,'With user supplied coefficients,')"};
   static const qx::Format kZeroMag{"(1H ,'?CRAM- Zero magnification: the targets cannot be referred to the object.')"};
-  if (!report_needs_system(v)) return;
+  if (!require_system(v)) return;
   system_walk(v, -3);
   const Magnification m = mag(v, v.sys.izend);
   const ThirdOrderSet r = magnification_included(v.walk.total, m);

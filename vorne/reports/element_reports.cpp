@@ -1,16 +1,18 @@
 // The element report commands (QUAD, OCTU, SOLEN, ACCEL, DIP, EINZ, VS, GAP, CYL, SEXT), the
 // walk's part of the final run and the fitting objective the prompt shows.
+#include "reports/element_reports.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 
-#include "app/commands.h"
-#include "app/dialogue.h"
 #include "elements/elements.h"
-#include "app/hooks.h"
+#include "optics/corrections.h"
+#include "optics/listings.h"
+#include "optics/walk.h"
 #include "qx/format.h"
 #include "qx/numeric.h"
-#include "optics/walk.h"
+#include "session/dialogue.h"
 
 namespace vorne {
 

@@ -1,13 +1,15 @@
 // EXCITE and CHROM: how far the image of a ray moves when the lens excitations (a power
 // supply error) or the particle momentum change by a given percentage. Both perturb the
 // system to measure it and put back the element table and the walk's results exactly.
+#include "reports/excitation_reports.h"
+
 #include <string_view>
 #include <vector>
 
-#include "app/commands.h"
-#include "fit/fitting.h"
-#include "reports/reports.h"
+#include "fit/excitation.h"
+#include "optics/snapshot.h"
 #include "optics/walk.h"
+#include "reports/reports.h"
 
 namespace vorne {
 
@@ -94,7 +96,7 @@ void print_chromatic(Vorne& v, double perturbation) {
 
 void cmd_excite(Vorne& v, const qx::CommandLine& line) {
   static const qx::Format kAsk{"(1H ,'Perturbation > ',$)"};
-  if (!report_needs_system(v)) return;
+  if (!require_system(v)) return;
   double perturbation = line.number;
   const char letter = line.arg_letter();
   v.excite_unit = unit_for_letter(letter, v.excite_unit);
@@ -110,16 +112,16 @@ void cmd_excite(Vorne& v, const qx::CommandLine& line) {
   }
   // The coefficients come from walks of the perturbed system; the table (fields, group
   // values, the walk's columns) and the last walk's results come back bit for bit.
-  const LensSystem keep_system = v.sys;
-  const WalkResult keep_walk = v.walk;
-  // The octupoles' rays are carried at third order, where the transform would also add the
-  // chromatic terms of whatever chromatic run came last; an excitation error has none.
-  v.walk.chromatic = ChromaticTerms{};
-  const ExcitationCoefficients e = excitation_coefficients(v, perturbation);
+  ExcitationCoefficients e;
   std::vector<double> group_values;   // as the coefficients' groups were collected
-  for (int g = 1; g <= e.groups; ++g) group_values.push_back(v.sys.group_value(g));
-  v.sys = keep_system;
-  v.walk = keep_walk;
+  {
+    const SystemSnapshot snapshot(v.sys, v.walk);
+    // The octupoles' rays are carried at third order, where the transform would also add the
+    // chromatic terms of whatever chromatic run came last; an excitation error has none.
+    v.walk.chromatic = ChromaticTerms{};
+    e = excitation_coefficients(v, perturbation);
+    for (int g = 1; g <= e.groups; ++g) group_values.push_back(v.sys.group_value(g));
+  }
   print_excitation(v, e, group_values, perturbation);
 }
 

@@ -9,13 +9,6 @@
 
 namespace vorne {
 
-bool report_needs_system(Vorne& v) {
-  static const qx::Format kNone{"(1H ,'?VORNE- No system loaded.')"};
-  if (v.sys.loaded()) return true;
-  v.term.write(kNone);
-  return false;
-}
-
 qx::Answer ask_fixed_real(Vorne& v, const FixedPrompt& prompt, std::size_t width, double& value) {
   static const qx::Format kBad{"(1H ,'?VORNE- Not a number: ',A)"};
   for (;;) {

@@ -1,24 +1,24 @@
 // Pieces shared by the result reports (THIRD, AB3, AB2, SMAT, SYSTEM, RUSS, EXCITE, CHROM,
-// VECTOR, FISHK, CRAM). The command handlers themselves are declared in commands.h; every
+// VECTOR, FISHK, CRAM). Each report's handler is declared in the header of its file; every
 // report writes to the terminal.
 //
-//   aberration_reports.cpp   THIRD, AB3, AB2
-//   system_reports.cpp       SMAT, SYSTEM, RUSS, VECTOR
-//   excitation_reports.cpp   EXCITE, CHROM
-//   correction_reports.cpp   FISHK, CRAM
+//   aberration_reports.h   THIRD, AB3, AB2
+//   system_reports.h       SMAT, SYSTEM, RUSS, VECTOR
+//   excitation_reports.h   EXCITE, CHROM
+//   correction_reports.h   FISHK, CRAM
+//   element_reports.h      QUAD, OCTU, ... and the walk's part of the final run
+//   sensitivity.h          PARASI, ROTN and DISP reports
+//   cofout.h               COFOUT
+//   listing.h              the final run's listing
 #pragma once
 
 #include <cstddef>
 
 #include "qx/command.h"
 #include "qx/format.h"
-#include "app/state.h"
+#include "session/state.h"
 
 namespace vorne {
-
-// True when a system is loaded; otherwise says so on the terminal ("?VORNE- No system
-// loaded.") and the report has nothing to show.
-bool report_needs_system(Vorne& v);
 
 // One number read with the layout (Fw.0) from the command input after a prompt: the first
 // `width` characters of the answer. An empty answer keeps `value` when keep_on_empty is set

@@ -5,10 +5,9 @@
 #include <cmath>
 #include <vector>
 
-#include "app/commands.h"
-#include "qx/format.h"
-#include "app/state.h"
+#include "optics/snapshot.h"
 #include "optics/third_order.h"
+#include "qx/format.h"
 
 namespace vorne {
 
@@ -33,17 +32,6 @@ std::vector<int> report_quadrupoles(const LensSystem& s) {
     if (t.type == kQuadrupole && t.supra != 1) rows.push_back(iz);
   }
   return rows;
-}
-
-// Everything a report changes, put back by restore().
-struct Saved {
-  LensSystem sys;
-  WalkResult walk;
-};
-Saved save(const Vorne& v) { return {v.sys, v.walk}; }
-void restore(Vorne& v, const Saved& s) {
-  v.sys = s.sys;
-  v.walk = s.walk;
 }
 
 // ---- PARASI ----------------------------------------------------------------------------------
@@ -86,7 +74,7 @@ double insert_parasitic(Vorne& v, const LensSystem& base, int iz, int order, dou
 
 ThirdOrderSet reduced_system(Vorne& v) { return magnification_included(v.walk.total, mag(v, v.sys.izend)); }
 
-void parasitic_order(Vorne& v, const Saved& saved, int order, double percent) {
+void parasitic_order(Vorne& v, const LensSystem& saved, int order, double percent) {
   static const qx::Format kOctHeader{
       "(1H ,/,1H ,'Reduced Parasitic Octupole Aberration Coefficients:',' (micron/millirad^3/%)',/)"};
   static const qx::Format kSextHeader{
@@ -102,7 +90,7 @@ void parasitic_order(Vorne& v, const Saved& saved, int order, double percent) {
   v.term.write(order == kOctupoleOrder ? kOctHeader : kSextHeader);
   // The existing multipoles stay off for every quadrupole's run, so each line shows the
   // parasitic lens alone.
-  const LensSystem base = without_multipoles(saved.sys, order);
+  const LensSystem base = without_multipoles(saved, order);
   ThirdOrderSet reference;
   if (order == kOctupoleOrder) {
     v.sys = base;
@@ -142,10 +130,9 @@ void parasitic_report(Vorne& v, char kind, double percent) {
     v.term.write(kFull, v.sys.izend);
     return;
   }
-  const Saved saved = save(v);
-  if (kind != 'O') parasitic_order(v, saved, kSextupoleOrder, percent);
-  if (kind != 'S') parasitic_order(v, saved, kOctupoleOrder, percent);
-  restore(v, saved);
+  const SystemSnapshot snapshot(v.sys, v.walk);
+  if (kind != 'O') parasitic_order(v, snapshot.saved_system(), kSextupoleOrder, percent);
+  if (kind != 'S') parasitic_order(v, snapshot.saved_system(), kOctupoleOrder, percent);
 }
 
 // ---- ROTN ------------------------------------------------------------------------------------
@@ -161,19 +148,20 @@ void rotational_report(Vorne& v, char letter, double angle) {
   const double scale = letter == 'D' ? kRadPerDegree : 1.0;
   const double r = angle > kTiny ? angle * kRadPerDegree : kRadPerDegree;
   system_walk(v, 1, false);
-  const Saved saved = save(v);
-  LensSystem& s = v.sys;
-  for (int iz = 1; iz <= kRows; ++iz) s.rotation(iz) = 0.0;
-  v.term.write(kHeader, r / kRadPerDegree);
-  const std::vector<int> quads = report_quadrupoles(s);
-  for (std::size_t n = 0; n < quads.size(); ++n) {
-    const int iz = quads[n];
-    s.rotation(iz) = r;
-    system_walk(v, 1, false);
-    v.term.write(kLine, static_cast<int>(n) + 1, iz, scale * v.walk.s(1, 4) / r, scale * v.walk.s(3, 2) / r);
-    s.rotation(iz) = 0.0;
+  {
+    const SystemSnapshot snapshot(v.sys, v.walk);
+    LensSystem& s = v.sys;
+    for (int iz = 1; iz <= kRows; ++iz) s.rotation(iz) = 0.0;
+    v.term.write(kHeader, r / kRadPerDegree);
+    const std::vector<int> quads = report_quadrupoles(s);
+    for (std::size_t n = 0; n < quads.size(); ++n) {
+      const int iz = quads[n];
+      s.rotation(iz) = r;
+      system_walk(v, 1, false);
+      v.term.write(kLine, static_cast<int>(n) + 1, iz, scale * v.walk.s(1, 4) / r, scale * v.walk.s(3, 2) / r);
+      s.rotation(iz) = 0.0;
+    }
   }
-  restore(v, saved);
   v.term.write(letter == 'D' ? kPerDegree : kPerRadian);
 }
 
@@ -204,7 +192,7 @@ void displacement_aberration_report(Vorne& v, double offset) {
     }
   };
   const std::vector<int> quads = report_quadrupoles(s);
-  Saved saved = save(v);
+  SystemSnapshot snapshot(v.sys, v.walk);
   for (int order = 1; order <= 3; ++order) {
     system_walk(v, order, false);
     const float x0 = static_cast<float>(s.p(2, 2));
@@ -225,16 +213,12 @@ void displacement_aberration_report(Vorne& v, double offset) {
     put_back_offsets();
     v.term.write(kUnits);
   }
-  // The table and the last walk's results as they were before; the offsets as kept.
-  saved.sys = [&] {
-    LensSystem t = saved.sys;
-    for (int iz = 1; iz <= kRows; ++iz) {
-      t.dx(iz) = keep_dx[static_cast<std::size_t>(iz)];
-      t.dy(iz) = keep_dy[static_cast<std::size_t>(iz)];
-    }
-    return t;
-  }();
-  restore(v, saved);
+  // The table and the last walk's results come back as they were before; the offsets as kept.
+  LensSystem& back = snapshot.saved_system();
+  for (int iz = 1; iz <= kRows; ++iz) {
+    back.dx(iz) = keep_dx[static_cast<std::size_t>(iz)];
+    back.dy(iz) = keep_dy[static_cast<std::size_t>(iz)];
+  }
 }
 
 // ---- Command handlers ------------------------------------------------------------------------------

@@ -6,9 +6,16 @@
 // rounded to single precision, as it keeps them).
 #pragma once
 
+#include "qx/command.h"
+#include "session/state.h"
+
 namespace vorne {
 
-struct Vorne;
+// PARASI [S|O] [percent].
+void cmd_parasi(Vorne& v, const qx::CommandLine& line);
+// The rotational and displacement reports of ROTN and DISP (without Z, A or /I).
+void rotation_report(Vorne& v, const qx::CommandLine& line);
+void displacement_report(Vorne& v, const qx::CommandLine& line);
 
 // kind 'S' sextupoles only, 'O' octupoles only, anything else both; percent the parasitic
 // field as a percentage of the quadrupole field (5 % when not above 1E-10).

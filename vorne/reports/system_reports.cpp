@@ -1,25 +1,25 @@
 // Reports on the system as a whole: SMAT (the first-order matrix), SYSTEM (the geometric
 // listing and the figure of merit), RUSS (the parameters of a quadruplet) and VECTOR (the
 // initial beam vector carried through the system to a chosen order).
+#include "reports/system_reports.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>
 
-#include "app/commands.h"
 #include "optics/corrections.h"
-#include "qx/numeric.h"
-#include "reports/reports.h"
+#include "optics/listings.h"
 #include "optics/third_order.h"
 #include "optics/walk.h"
+#include "qx/numeric.h"
+#include "reports/reports.h"
 
 namespace vorne {
 
 namespace {
 
-constexpr double kMicrometres = 1.0E6;
-constexpr double kMilliradians = 1.0E3;
 constexpr double kChromaticSpread = 0.5;   // percent: VECTOR's chromatic run
 constexpr std::int64_t kMaxOrderCode = 99; // VECTOR shows its order as I2
 
@@ -46,7 +46,7 @@ void cmd_smat(Vorne& v, const qx::CommandLine&) {
   static const qx::Format kHeading{"(1H ,/,1H ,'System Beam Matrix:')"};
   static const qx::Format kRow{"(1H ,4(1X,A,'=',1P,G10.3))"};
   static const qx::Format kUnits{"(1H ,'Units: m, rad',/)"};
-  if (!report_needs_system(v)) return;
+  if (!require_system(v)) return;
   system_walk(v, 1);
   const Mat4& s = v.walk.s;
   v.term.write(kHeading);
@@ -68,7 +68,7 @@ void cmd_system(Vorne& v, const qx::CommandLine&) {
       "1H ,'Q = [(th/th)*(ph/ph)]/[(x/th3)*(y/ph3)]^1/3 = ',1P,G12.5,/)"};
   static const qx::Format kNoMerit{
       "(1H ,/,1H ,'%SYSTEM- No spherical aberration: the figure of merit is not defined.',/)"};
-  if (!report_needs_system(v)) return;
+  if (!require_system(v)) return;
   system_walk(v, 1);
   v.term.write(kFrom);
   geometric_listing(v, v.sys.izend, v.walk.s);
@@ -99,7 +99,7 @@ void cmd_russ(Vorne& v, const qx::CommandLine&) {
       "1H ,5X,'  Thin Lens Focal Length',9X,0P,F10.5,' m',/,"
       "1H ,5X,'     System Total Length',9X,0P,F10.5,' m',/)"};
   static const qx::Format kNoLens{"(1H ,'%RUSS- No active lens in the system.')"};
-  if (!report_needs_system(v)) return;
+  if (!require_system(v)) return;
   system_walk(v, 1);
   const LensSystem& s = v.sys;
   const int last = last_active_lens(s);
@@ -114,8 +114,8 @@ void cmd_russ(Vorne& v, const qx::CommandLine&) {
   // A thin lens at the middle of the lens region imaging the system's object onto its end;
   // with the lens at either end the image distance, and so the focal length, is 0.
   const double thin = mid != 0.0 && total != mid ? 1.0 / (1.0 / mid + 1.0 / (total - mid)) : 0.0;
-  v.term.write(kParameters, f.fx, f.fy, m.mx, m.my, (s.p(last, 6) - total) * kMicrometres,
-               (s.p(last, 7) - total) * kMicrometres, thin, total);
+  v.term.write(kParameters, f.fx, f.fy, m.mx, m.my, (s.p(last, 6) - total) * kMicrometresPerMetre,
+               (s.p(last, 7) - total) * kMicrometresPerMetre, thin, total);
 }
 
 // ---- VECTOR ------------------------------------------------------------------------------------
@@ -136,7 +136,7 @@ void cmd_vector(Vorne& v, const qx::CommandLine& line) {
     v.term.write(kRange, line.number);
     return;
   }
-  if (!report_needs_system(v)) return;
+  if (!require_system(v)) return;
   const int order = *typed == 0 ? 1 : static_cast<int>(*typed);
   system_walk(v, std::abs(order));
   // The chromatic terms the transform adds come from a run on the system as it is now, not
@@ -157,9 +157,9 @@ void cmd_vector(Vorne& v, const qx::CommandLine& line) {
   ray_transform(v, order, end, v.walk.s);
   v.walk.total = walked;
 
-  v.term.write(kVectors, order, start(1) * kMicrometres, end(1) * kMicrometres, start(2) * kMilliradians,
-               end(2) * kMilliradians, start(3) * kMicrometres, end(3) * kMicrometres, start(4) * kMilliradians,
-               end(4) * kMilliradians);
+  v.term.write(kVectors, order, start(1) * kMicrometresPerMetre, end(1) * kMicrometresPerMetre, start(2) * kMilliradiansPerRadian,
+               end(2) * kMilliradiansPerRadian, start(3) * kMicrometresPerMetre, end(3) * kMicrometresPerMetre, start(4) * kMilliradiansPerRadian,
+               end(4) * kMilliradiansPerRadian);
   switch (order) {
     case -3: v.term.write(kSpherical); break;
     case -4: v.term.write(kFishk); break;

@@ -11,9 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/commands.h"
-#include "app/dialogue.h"
-#include "app/hooks.h"
 #include "qx/format.h"
 #include "qx/listread.h"
 #include "qx/numeric.h"
@@ -29,13 +26,7 @@ constexpr int kElementValues = 4;     // type code and three parameters
 constexpr int kElementColumn3 = 3;    // the field column, written in G form above 9999
 constexpr double kLargeField = 9999.0;
 constexpr std::int64_t kLevelLimit = 1000000000;   // a stored diagnostic level must be an int
-constexpr int kDataUnit = 1;
-constexpr int kListingUnit = 2;
-constexpr std::size_t kNameField = 100;
 constexpr std::string_view kEndMarker = "SENT";
-constexpr std::string_view kDataExtension = ".vrn";
-constexpr std::string_view kListingExtension = ".lpt";
-constexpr std::string_view kConsole = "CONSOLE";
 
 // One list-directed record into columns 1..n of row iz. Every read starts on a new line and
 // may go on over several; "/" leaves the remaining columns as they are (zero).
@@ -69,7 +60,6 @@ std::string_view listing_name(const TypeCode& t) {
   return element_name(t.type);
 }
 
-bool has_extension(const std::string& name) { return name.find('.') != std::string::npos; }
 
 }  // namespace
 
@@ -134,8 +124,8 @@ void write_element_line(qx::Output& out, const LensSystem& s, int iz, int k) {
   static const qx::Format kBeamLine{"(1H ,/,1H ,1X,A,1X,2(G13.5,' UM  ',G13.5,' MR  '))"};
   static const qx::Format kLine{"(1H ,/,1H ,2X,I2,1X,A,F5.2,11(1X,1P,G11.4))"};
   if (iz == 2) {
-    out.write(kBeamLine, type_name(kBeam), s.p(2, 2) * 1.0E6, s.p(2, 3) * 1.0E3, s.p(2, 4) * 1.0E6,
-              s.p(2, 5) * 1.0E3);
+    out.write(kBeamLine, type_name(kBeam), s.p(2, 2) * kMicrometresPerMetre, s.p(2, 3) * kMilliradiansPerRadian, s.p(2, 4) * kMicrometresPerMetre,
+              s.p(2, 5) * kMilliradiansPerRadian);
     return;
   }
   const TypeCode t = s.type_at(iz);
@@ -143,160 +133,6 @@ void write_element_line(qx::Output& out, const LensSystem& s, int iz, int k) {
   std::vector<qx::FormatArg> args = {iz, listing_name(t), s.p(iz, 1)};
   for (int col = 2; col <= last; ++col) args.emplace_back(s.p(iz, col));
   out.put(kLine.render(args));
-}
-
-// ---- The final run -----------------------------------------------------------------------------
-
-void final_run(Vorne& v) {
-  static const qx::Format kCannot{"(1H ,'Unable to open ',A,' for output.',/)"};
-  static const qx::Format kOutput{"(1H ,'Output data in file ',A,/)"};
-  static const qx::Format kHeader{"(1H ,A,'    file ',A)"};
-  static const qx::Format kLength{"(1H ,/,1H ,7X,'TOTAL LENGTH = ',F10.5,/)"};
-  static const qx::Format kLevel{"(1H ,/,1H ,10X,'Diagnostic set to ',I2,/)"};
-  static const qx::Format kWriteError{"(1H ,'?VORNE- Error writing ',A)"};
-  LensSystem& s = v.sys;
-  std::string name = s.data_file + std::string(kListingExtension);
-  std::unique_ptr<qx::FileOutput> file = qx::FileOutput::open(name, qx::FileOutput::Mode::create_new, kListingUnit);
-  if (!file) {
-    v.term.write(kCannot, name);
-    name = kConsole;
-  }
-  v.term.write(kOutput, name);
-  v.listing = file.get();   // reports go to the listing while it is open
-  qx::Output& out = v.report();
-
-  out.write(kHeader, s.title, s.data_file + std::string(kDataExtension));
-  for (int iz = 1; iz <= s.izend; ++iz) {
-    for (int col = 7; col <= 10; ++col) s.p(2, col) = s.p(2, col - 5);
-    write_element_line(out, s, iz, 5);
-  }
-  out.write(kLength, s.total_length);
-  out.write(kLevel, v.idiag);
-  final_run_reports(v);
-
-  v.listing = nullptr;
-  if (file && !file->commit()) v.term.write(kWriteError, name);
-}
-
-// ---- DATA --------------------------------------------------------------------------------------
-
-void cmd_data(Vorne& v, const qx::CommandLine& line) {
-  static const qx::Format kAsk{"(1H ,'Filename for input > ',$)"};
-  static const qx::Format kMissing{"(1H ,A,' does not exist.',/)"};
-  static const qx::Format kUnable{"(1H ,'Unable to open ',A)"};
-  static const qx::Format kTitle{"(1H ,'Title: ',A)"};
-  static const qx::Format kSevere{"(1H ,'?MAIN- Severe error in data file')"};
-  static const qx::Format kWrongFirst{"(1H ,'?MAIN- First elements must be particle (0.0) and beam (1.0)')"};
-  static const qx::Format kLevel{"(1H ,'%VORNE- Diagnostics set to ',I2)"};
-  static const qx::Format kZeroLength{"(1H ,'%VORNE- Zero length system.')"};
-
-  std::string name = argument_name(line);
-  if (name.empty()) {
-    v.term.write(kAsk);
-    if (read_text_answer(v, kNameField, name) != qx::Answer::accepted) return;
-    if (name.empty()) {
-      if (v.sys.p(2, 1) == 0.0) v.finished = true;   // nothing loaded and nothing to load
-      return;
-    }
-  }
-  const std::string file = has_extension(name) ? name : name + std::string(kDataExtension);
-  if (!qx::file_exists(file)) {
-    v.term.write(kMissing, file);
-    return;
-  }
-  std::unique_ptr<qx::FileInput> in = qx::FileInput::open(file, kDataUnit);
-  if (!in) {
-    v.term.write(kUnable, file);
-    return;
-  }
-
-  const int level_before = v.idiag;
-  LensSystem loaded;
-  const LoadResult result = read_system(*in, loaded);
-  in.reset();
-  v.term.write(kTitle, loaded.title);
-
-  switch (result) {
-    case LoadResult::end_of_data:
-      v.finished = true;
-      return;
-    case LoadResult::read_error:
-    case LoadResult::wrong_first_elements:
-      v.term.write(result == LoadResult::read_error ? kSevere : kWrongFirst);
-      // A system already in memory is kept (nothing unsaved is lost); without one there is
-      // nothing to go on with.
-      if (!v.sys.loaded()) v.finished = true;
-      return;
-    case LoadResult::loaded:
-      break;
-  }
-
-  v.sys = loaded;
-  v.sys.data_file = name;
-  v.sys.clear_offsets();
-  v.walk = WalkResult{};
-  v.refresh_diagnostic();   // the level stored in the file is the working level from now on
-  system_walk(v, 1);
-  collect_groups(v.sys, v.term);
-
-  if (level_before > 0) {
-    v.set_diagnostic(level_before);
-    final_run(v);
-    v.finished = true;
-    return;
-  }
-  if (v.idiag >= 0) v.term.write(kLevel, v.idiag);
-  if (v.sys.total_length == 0.0) v.term.write(kZeroLength);
-}
-
-// ---- SAVE --------------------------------------------------------------------------------------
-
-void cmd_save(Vorne& v, const qx::CommandLine& line) {
-  static const qx::Format kAsk{"(1H ,'Filename for output (CR for ',A,') > ',$)"};
-  static const qx::Format kSaved{"(1H ,'Data saved in file: ',A)"};
-  static const qx::Format kNoSystem{"(1H ,'?SAVE- No system loaded, nothing saved.')"};
-  static const qx::Format kNoEnd{"(1H ,'?SAVE- Row ',I2,' is not the System End, nothing saved.')"};
-  static const qx::Format kNoName{"(1H ,'?SAVE- No file name, nothing saved.')"};
-  static const qx::Format kUnable{"(1H ,'Unable to open ',A)"};
-  static const qx::Format kWriteError{"(1H ,'?SAVE- Error writing ',A,', the file is unchanged.')"};
-  LensSystem& s = v.sys;
-  if (!s.loaded()) {
-    v.term.write(kNoSystem);
-    return;
-  }
-  if (code_class(s.p(s.izend, 1)) != kSystemEnd) {
-    v.term.write(kNoEnd, s.izend);
-    return;
-  }
-
-  std::string name = argument_name(line);
-  if (name.empty()) {
-    v.term.write(kAsk, s.data_file);
-    if (read_text_answer(v, kNameField, name) != qx::Answer::accepted) return;
-    if (name.empty()) name = s.data_file;
-  }
-  if (qx::qxlen(name) == 0) {
-    v.term.write(kNoName);
-    return;
-  }
-  const bool bare = !has_extension(name);
-  const std::string file = bare ? name + std::string(kDataExtension) : name;
-
-  // Written beside the old file and renamed over it, so an interrupted SAVE leaves the old
-  // file whole.
-  std::unique_ptr<qx::FileOutput> out = qx::FileOutput::open(file, qx::FileOutput::Mode::atomic, kDataUnit);
-  if (!out) {
-    v.term.write(kUnable, file);
-    return;
-  }
-  s.p(1, 4) = s.p(1, 12);   // the energy as loaded replaces any working value
-  write_system(*out, s);
-  if (!out->commit()) {
-    v.term.write(kWriteError, file);
-    return;
-  }
-  if (bare) s.data_file = name;
-  v.term.write(kSaved, file);
 }
 
 }  // namespace vorne

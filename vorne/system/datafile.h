@@ -1,4 +1,4 @@
-// The system data file (".vrn"), the element line of the listing and the final run.
+// The system data file (".vrn") and the element line of the listing.
 //
 // File layout, one record per line:
 //   title                  " " and the title
@@ -12,12 +12,14 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "qx/units.h"
-#include "app/state.h"
 #include "system/system.h"
 
 namespace vorne {
+
+inline constexpr std::string_view kDataExtension = ".vrn";
 
 enum class LoadResult {
   loaded,                // a complete system up to its System End
@@ -37,10 +39,5 @@ void write_system(qx::Output& out, const LensSystem& s);
 // The listing's line for row iz (k: the last column shown, 5 in the listing; a drift shows
 // its length only). The beam row shows extents in micrometres and divergences in milliradians.
 void write_element_line(qx::Output& out, const LensSystem& s, int iz, int k = 5);
-
-// The final run: the listing file "<current name>.lpt" (or the terminal, named "CONSOLE", when
-// it cannot be created) with header, element lines, total length, diagnostic level and the
-// walk's reports. The caller ends the program afterwards.
-void final_run(Vorne& v);
 
 }  // namespace vorne

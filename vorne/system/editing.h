@@ -1,17 +1,12 @@
-// Element review and editing: ELEMEN, COUPLE, INSERT, REMOVE, SQUEEZ and EFFECT.
-//
-// The command handlers are declared in commands.h; the pieces below are what they are built
-// from and what the tests drive directly.
+// The pieces of element review and editing that need no dialogue: ELEMEN's headings and the
+// table surgery of INSERT, REMOVE and SQUEEZ (the commands are in app/edit_commands.h).
 #pragma once
 
 #include <string_view>
 
-#include "app/state.h"
+#include "system/system.h"
 
 namespace vorne {
-
-// "?VORNE- No system loaded." and false when no system is loaded (commands that need one).
-bool require_system(Vorne& v);
 
 // ---- Headings of ELEMEN ---------------------------------------------------------------------
 inline constexpr int kHeadingCount = 51;

@@ -255,7 +255,7 @@ void apply_groups(LensSystem& s) {
 // ---- Particle ----------------------------------------------------------------------------------
 
 double particle_momentum(double t_mev, double mass_amu) {
-  const double t_ev = t_mev * 1.0E6;
+  const double t_ev = t_mev * kElectronVoltsPerMeV;
   const double m = mass_amu * kAtomicMassUnit;
   return kElementaryCharge * std::sqrt(t_ev * (t_ev / (kSpeedOfLight * kSpeedOfLight) + 2.0 * m / kElementaryCharge));
 }

@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "system/constants.h"
+
 namespace qx {
 class Output;
 }
@@ -33,13 +35,6 @@ inline constexpr int kFirstElementRow = 3;  // rows 1 and 2 are particle and bea
 inline constexpr int kMaxGroups = 20;       // room for group values (at most 9 can arise)
 inline constexpr int kTitleLength = 50;     // the title is a 50-character field
 inline constexpr int kFileNameLength = 100; // file names are 100-character fields
-
-// ---- Physical constants, held once ------------------------------------------------------------
-inline constexpr double kElementaryCharge = 1.6021892E-19;   // C
-inline constexpr double kSpeedOfLight = 299792458.0;         // m/s
-inline constexpr double kMagneticConstant = 1.256637062E-06; // mu0, T m/A
-inline constexpr double kAtomicMassUnit = 1.660565416E-27;   // kg
-inline constexpr double kPi = 3.141592654;                   // the value every formula uses
 
 // ---- Internal element types (what unpack() returns in `type`) --------------------------------
 enum ElementType : int {
@@ -60,6 +55,14 @@ enum ElementType : int {
   kEinzelLens = 15,
   kCylinderLens = 17,
 };
+
+// Code classes (code_class(), the two digits before the point) in the same vocabulary: a kind's
+// plain code class is its ElementType, the electric form of a multipole adds kElectricVariant
+// (an electric octupole is code class 18), and a code above kLastLensCode is a lens
+// superimposed on the one before it.
+inline constexpr int kElectricVariant = 10;
+inline constexpr int kLastLensCode = 19;
+inline constexpr double kFirstSupraCode = 20.0;
 
 // ---- Packed type code -------------------------------------------------------------------------
 // Column 1 of a row, written D2 D3 . D4 D5: D3 base type, D2 variant (0 normal, 1 electric,

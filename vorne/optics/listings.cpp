@@ -1,20 +1,19 @@
 // Listings of the walk: the matrix print, the geometric listing GEOM and one row of the table.
+#include "optics/listings.h"
+
 #include <cmath>
 
-#include "system/datafile.h"
 #include "elements/elements.h"
 #include "qx/format.h"
-#include "app/state.h"
-#include "optics/walk.h"
+#include "system/datafile.h"
+#include "system/diagnostic_levels.h"
 
 namespace vorne {
 
 namespace {
 
-constexpr double kElectronVoltsPerMeV = 1.0E6;
 constexpr double kAstigmatic = 1.0E-4;   // m/rad: ASTIG from this on is reported
 constexpr int kLastListedColumn = 12;    // a traced row shows its results too
-constexpr int kThinLensLevel = -6;
 
 // Particle data and the astigmatism note that close the System End's listing.
 void particle_data(qx::Output& out, const LensSystem& s, const Mat4& a) {
@@ -60,7 +59,7 @@ void print_matrix(qx::Output& out, const Mat4& a, int kind) {
   static const qx::Format kTitle{"(1H ,/,1H ,4X,A,'  MATRIX',/)"};
   static const qx::Format kRow{"(1H ,4X,4(A,'(',I1,',',I1,') = ',G13.6,4X))"};
   out.write(kTitle, element_name(kind));
-  const char* letter = kind == kCollimator ? "B" : "A";
+  const char* letter = kind == kSystemMatrixKind ? "B" : "A";
   for (int i = 1; i <= 4; ++i)
     out.write(kRow, letter, i, 1, a(i, 1), letter, i, 2, a(i, 2), letter, i, 3, a(i, 3), letter, i, 4, a(i, 4));
 }
@@ -69,8 +68,8 @@ void list_row(qx::Output& out, const LensSystem& s, int iz) {
   static const qx::Format kBeamLine{"(1H ,/,1H ,1X,A,1X,2(G13.5,' UM  ',G13.5,' MR  '))"};
   if (iz == 2) {
     // The beam row shows the beam vector the walk carries (columns 7-10).
-    out.write(kBeamLine, type_name(kBeam), s.p(2, 7) * 1.0E6, s.p(2, 8) * 1.0E3, s.p(2, 9) * 1.0E6,
-              s.p(2, 10) * 1.0E3);
+    out.write(kBeamLine, type_name(kBeam), s.p(2, 7) * kMicrometresPerMetre, s.p(2, 8) * kMilliradiansPerRadian, s.p(2, 9) * kMicrometresPerMetre,
+              s.p(2, 10) * kMilliradiansPerRadian);
     return;
   }
   write_element_line(out, s, iz, kLastListedColumn);
@@ -101,7 +100,7 @@ void geometric_listing(Vorne& v, int iz, const Mat4& a, bool any_level) {
   const TypeCode t = s.type_at(iz);
   const bool end = t.type == kSystemEnd;
   if ((t.polarity == 0 && !end) || t.supra == 1) return;
-  if (!any_level && !(v.idiag < 1 || v.idiag == 4 || v.idiag == 5)) return;
+  if (!any_level && !(v.idiag < kTraceRows || v.idiag == kTraceGeometry || v.idiag == kTraceMatrixGeometry)) return;
   qx::Output& out = v.idiag > 0 ? v.report() : v.term;
 
   const double len = end ? 0.0 : s.p(iz, 2);
@@ -131,7 +130,7 @@ void geometric_listing(Vorne& v, int iz, const Mat4& a, bool any_level) {
     theta = t.type == kOctupole ? beta * std::pow(len, 4) : beta * len;
     amp_turns = s.p(iz, 4) * s.p(iz, 3) / kMagneticConstant;
     if (t.polarity > 0) amp_turns /= t.type / 2;
-    if (v.idiag == kThinLensLevel && t.type == kQuadrupole) {
+    if (v.idiag == kThinLensFitLevel && t.type == kQuadrupole) {
       // The walk stored the thin-lens picture in this mode: show what it used.
       fx = s.p(iz, 11);
       fy = s.p(iz, 12);
@@ -152,7 +151,7 @@ void geometric_listing(Vorne& v, int iz, const Mat4& a, bool any_level) {
   else
     out.write(kObject, ux, uy);
   out.write(kRest, vx, vy, theta, mx, my, a(2, 2), a(4, 4), x.h1, y.h1, x.h2, y.h2);
-  if (v.idiag == kThinLensLevel) out.write(kThin);
+  if (v.idiag == kThinLensFitLevel) out.write(kThin);
   if (end) particle_data(out, s, a);
 }
 

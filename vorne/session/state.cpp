@@ -1,8 +1,9 @@
-#include "app/state.h"
+#include "session/state.h"
 
 #include <cstdint>
 #include <utility>
 
+#include "qx/format.h"
 #include "qx/numeric.h"
 
 namespace vorne {
@@ -21,6 +22,13 @@ Vorne::Vorne(qx::Output& terminal, std::unique_ptr<qx::Input> keyboard)
 void Vorne::set_diagnostic(double level) {
   sys.p(1, 5) = level;
   refresh_diagnostic();
+}
+
+bool require_system(Vorne& v) {
+  static const qx::Format kNone{"(1H ,'?VORNE- No system loaded.')"};
+  if (v.sys.loaded()) return true;
+  v.term.write(kNone);
+  return false;
 }
 
 void Vorne::refresh_diagnostic() {

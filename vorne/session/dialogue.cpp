@@ -1,4 +1,4 @@
-#include "app/dialogue.h"
+#include "session/dialogue.h"
 
 #include <cstdint>
 #include <optional>

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "qx/command.h"
-#include "app/state.h"
+#include "session/state.h"
 
 namespace vorne {
 

@@ -8,11 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "qx/session.h"
-#include "fit/fitting.h"
-#include "qx/units.h"
-#include "system/system.h"
 #include "optics/walk.h"
+#include "qx/session.h"
+#include "qx/units.h"
+#include "session/settings.h"
+#include "system/diagnostic_levels.h"
+#include "system/system.h"
 
 namespace vorne {
 
@@ -33,7 +34,7 @@ struct Vorne {
   FieldUnits units;           // PTF: unit factors (start values) and the unit letter chosen
   FitMasks masks;             // MASK and AGP: the last masks and MASK's tolerance
 
-  int idiag = -1;             // working diagnostic level (follows row 1, column 5)
+  int idiag = kTerminalLevel; // working diagnostic level (follows row 1, column 5)
   std::string help_file;      // help file name (at most 50 characters)
   std::string corr_name;      // output name set by CORR ("<argument>.lpt"), blank if none
   int excite_unit = 1;        // EXCITE/CHROM: field unit 1-5 of PTF's table (1 shows "%")
@@ -52,6 +53,10 @@ struct Vorne {
   // Refreshes the working level from row 1, column 5 (before every prompt).
   void refresh_diagnostic();
 };
+
+// "?VORNE- No system loaded." on the terminal and false when no system is loaded: the check
+// of every command that needs a system.
+bool require_system(Vorne& v);
 
 // Default help file, where `make install` puts it.
 #ifdef VORNE_HELP_PATH
