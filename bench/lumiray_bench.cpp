@@ -1,12 +1,19 @@
-// Figures for the ray generator and the ray-file reader.
+// Figures for the ray generator, the ray-file reader and the analyses of a ray set.
 //
 // FakeRegular200k runs the whole FAKE command (time of day, coefficient file, dialogue,
 // 200000 rays of a regular grid mapped to third order and written, the file read back and
 // counted); PlainLoop200k evaluates the same polynomial on the same grid and writes the
 // same records with nothing else, the practical limit. DataReadBack200k is DATA on the file.
+//
+// Sort194k, Profile194k and MapPostScript194k run SORT, PROFIL/X and MAP/Q on a set of
+// 194483 rays (a 21^4 regular grid and the two paraxial rays), from the command line to the
+// closed output file; each has a baseline, a bare C loop that reads the same file with fread
+// and makes the same passes and writes the same amount of output, the practical limit.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -116,5 +123,137 @@ void DataReadBack200k(benchmark::State& state) {
   }
 }
 BENCHMARK(DataReadBack200k)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ---------------------------------------------------------------------------------------
+// The analyses
+// ---------------------------------------------------------------------------------------
+
+// FAKE/N with 180000 rays asked: 21 points on each of the four axes, 194481 rays and the two
+// paraxial rays.
+const char* const kSetAnswers = "2\n180000\nS\n10 10\n0.4 0.4\n0 0\n0.1\n0 0\nQ\n";
+constexpr long kSetRays = 194483;
+
+struct RaySet {
+  Scratch scratch;
+  RaySet() {
+    qx::StringOutput out;
+    lumiray::Lumiray s(out, std::make_unique<qx::StringInput>(kSetAnswers));
+    lumiray::run_line(s, "FAKE/N sys");
+    lumiray::exit_program(s);
+  }
+};
+
+// Runs DATA (not timed), then the command with its answers (timed, to the closed files).
+void analysis(benchmark::State& state, const char* command, const char* answers) {
+  const RaySet set;
+  for (auto _ : state) {
+    state.PauseTiming();
+    qx::StringOutput out;
+    lumiray::Lumiray s(out, std::make_unique<qx::StringInput>(answers));
+    lumiray::run_line(s, "DATA sys.bin");
+    if (s.ntot != kSetRays) state.SkipWithError("the set does not hold 194483 rays");
+    state.ResumeTiming();
+    lumiray::run_line(s, command);
+    lumiray::exit_program(s);
+  }
+}
+
+void Sort194k(benchmark::State& state) { analysis(state, "SORT grid", "\n\n\n\n"); }
+BENCHMARK(Sort194k)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void Profile194k(benchmark::State& state) { analysis(state, "PROFIL/X prof", "\n"); }
+BENCHMARK(Profile194k)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void MapPostScript194k(benchmark::State& state) { analysis(state, "MAP/Q", "X\n\n"); }
+BENCHMARK(MapPostScript194k)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The baselines: one pass reads every ray record with fread and calls f(x, th, y, ph, d).
+template <typename F>
+void bare_pass(std::FILE* f, F&& each) {
+  std::fseek(f, 108, SEEK_SET);
+  unsigned char rec[48];
+  double v[5];
+  while (std::fread(rec, 1, sizeof rec, f) == sizeof rec) {
+    std::memcpy(v, rec + 4, sizeof v);   // little-endian host
+    each(v);
+  }
+}
+
+// Runs body(f) on the ray file opened with fopen, once per iteration.
+template <typename F>
+void bare(benchmark::State& state, F&& body) {
+  const RaySet set;
+  for (auto _ : state) {
+    std::FILE* f = std::fopen("sys.bin", "rb");
+    body(f);
+    std::fclose(f);
+  }
+}
+
+// The image planes need rays 1 and 2 only, but the pass reads the file as a program would.
+double bare_image_plane(std::FILE* f) {
+  double par[2][5] = {};
+  int k = 0;
+  bare_pass(f, [&](const double* v) {
+    if (k < 2) std::memcpy(par[k++], v, sizeof par[0]);
+  });
+  return -(par[1][0] - par[0][0]) / (par[1][1] - par[0][1]);
+}
+
+void BareSort194k(benchmark::State& state) {
+  bare(state, [](std::FILE* f) {
+    const double z = bare_image_plane(f) * 0.0;   // SORT's default plane: the end of the system
+    double lo = 1e30, hi = -1e30;
+    bare_pass(f, [&](const double* v) {
+      lo = std::min({lo, v[0] + v[1] * z, v[2] + v[3] * z});
+      hi = std::max({hi, v[0] + v[1] * z, v[2] + v[3] * z});
+    });
+    const double r = 1.05 * (hi - lo);
+    lo -= 0.025 * (hi - lo);
+    int grid[25][25] = {};
+    bare_pass(f, [&](const double* v) {
+      const long i = std::lround(24 * (v[0] + v[1] * z - lo) / r), j = std::lround(24 * (v[2] + v[3] * z - lo) / r);
+      if (i >= 0 && i < 25 && j >= 0 && j < 25) ++grid[j][i];
+    });
+    std::FILE* out = std::fopen("bare.agp", "w");
+    for (int j = 0; j < 25; ++j)
+      for (int i = 0; i < 25; ++i)
+        std::fprintf(out, " %12.5G,%12.5G,%5d\n", lo + i * r / 24, lo + j * r / 24, grid[j][i]);
+    std::fclose(out);
+  });
+}
+BENCHMARK(BareSort194k)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BareProfile194k(benchmark::State& state) {
+  bare(state, [](std::FILE* f) {
+    double lo = 1e30, hi = -1e30;
+    bare_pass(f, [&](const double* v) { lo = std::min(lo, v[0]), hi = std::max(hi, v[0]); });
+    int channel[1000] = {};
+    bare_pass(f, [&](const double* v) { ++channel[static_cast<int>(20 * (v[0] - lo) / (hi - lo) + 1.5) - 1]; });
+    std::FILE* out = std::fopen("bare.fit", "w");
+    for (int c = 1; c <= 21; ++c)
+      std::fprintf(out, " %12.5G,%5d,%12.5G\n", (c - 1) * (hi - lo) / 20 - (hi - lo) / 2, channel[c - 1],
+                   std::sqrt(channel[c - 1]));
+    std::fclose(out);
+  });
+}
+BENCHMARK(BareProfile194k)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BareMapPostScript194k(benchmark::State& state) {
+  bare(state, [](std::FILE* f) {
+    const double z = bare_image_plane(f);
+    double m = 0.0;
+    bare_pass(f, [&](const double* v) { m = std::max({m, std::fabs(v[0] + v[1] * z), std::fabs(v[2] + v[3] * z)}); });
+    const double h = 1.05 * m, scale = 4000.0 / h;
+    std::FILE* out = std::fopen("bare.ps", "w");
+    bare_pass(f, [&](const double* v) {   // one dot, as a move and a draw, for every ray in the box
+      const double px = v[0] + v[1] * z, py = v[2] + v[3] * z;
+      const int x = static_cast<int>(5000 + px * scale), y = static_cast<int>(5000 + py * scale);
+      if (std::fabs(px) <= h && std::fabs(py) <= h) std::fprintf(out, "%d %d il %d %d vl\n", x, y, x, y);
+    });
+    std::fclose(out);
+  });
+}
+BENCHMARK(BareMapPostScript194k)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -32,7 +32,8 @@ void print_extents(Lumiray& s, long rays, const Extents& e) {
 // The half width (m) the map is drawn to: the default from the extents, or the user's.
 std::optional<double> ask_half_width(Lumiray& s, const Extents& e) {
   static const qx::Format kAround{"(1H ,'Map done to +/- ',1P,G13.5,' micron, other? > ',$)"};
-  static const qx::Format kWindow{"(1H ,'Map done for window width +/-',1P,G13.5,' micron centred on data, other? > ',$)"};
+  static const qx::Format kWindow{
+      "(1H ,'Map done for window width +/-',1P,G13.5,' micron centred on data, other? > ',$)"};
   const bool window = s.display.window;
   const double h = kMargin * (window ? std::max(e.xrange(), e.yrange()) / 2.0 : e.largest());
   const std::optional<double> um =
@@ -73,11 +74,6 @@ void lqmap(Lumiray& s, char device, RaySource& rays, double z, double h, const E
 }  // namespace
 
 void map_command(Lumiray& s, const qx::CommandLine& line) {
-  static const qx::Format kNoData{"(1H ,'? - No data for display.')"};
-  static const qx::Format kNoMap{"(1H ,'? - There is no map to repeat.')"};
-  static const qx::Format kAt{"(1H ,'Image plotted at Z = ',1P,G13.5,' m',/)"};
-  static const qx::Format kZero{"(1H ,'? - Zero range; nothing to map.')"};
-  static const qx::Format kPreparing{"(1H ,'Preparing to map at Z = ',1P,G13.5,' m')"};
   const char option = line.option;
   if (option == 'E' || option == 'D') {
     display_switch(s, line, true);
@@ -85,11 +81,13 @@ void map_command(Lumiray& s, const qx::CommandLine& line) {
   }
   const char device = plot_device(s, option, kMapOptions);
   if (option == 'R' && !s.display.mapped) {
+    static const qx::Format kNoMap{"(1H ,'? - There is no map to repeat.')"};
     s.out.write(kNoMap);
     return;
   }
   DataSet rays(s);
   if (rays.count() < kFirstRay) {
+    static const qx::Format kNoData{"(1H ,'? - No data for display.')"};
     s.out.write(kNoData);
     return;
   }
@@ -105,6 +103,7 @@ void map_command(Lumiray& s, const qx::CommandLine& line) {
       z = *plane;
     }
   }
+  static const qx::Format kAt{"(1H ,'Image plotted at Z = ',1P,G13.5,' m',/)"};
   s.out.write(kAt, z);
   const std::optional<Extents> e = extents_at(rays, z, kFirstRay);
   if (!e) return;
@@ -116,12 +115,14 @@ void map_command(Lumiray& s, const qx::CommandLine& line) {
   }
   // A box of no size would divide the plot by zero.
   if (!(std::fabs(h) > 0.0) || !std::isfinite(h)) {
+    static const qx::Format kZero{"(1H ,'? - Zero range; nothing to map.')"};
     s.out.write(kZero);
     return;
   }
   h = std::fabs(h);
   take_run_number(s.out);
   lqmap(s, device, rays, z, h, *e);
+  static const qx::Format kPreparing{"(1H ,'Preparing to map at Z = ',1P,G13.5,' m')"};
   s.out.write(kPreparing, z);
   s.display.mapped = true;
   s.display.z = z;
@@ -129,21 +130,21 @@ void map_command(Lumiray& s, const qx::CommandLine& line) {
 }
 
 void maxima_command(Lumiray& s, const qx::CommandLine& line) {
-  static const qx::Format kNoData{"(1H ,'No data!',/)"};
-  static const qx::Format kFind{"(1H ,'Find the maximum extent in a particular plane',/,"
-                                "1H ,'X focus = ',1P,G13.5,'um',/,1H ,'Y focus = ',1P,G13.5,'um')"};
-  static const qx::Format kAsk{"(1H ,'Z plane for maximum extent (um) > ',$)"};
-  static const qx::Format kResult{"(1H ,'At Z = ',1P,G13.5,'um from X image plane the max. extent is ',1P,G13.5,' um')"};
-  static const qx::Format kNoRegister{"(1H ,'%MAXIMA - Registers are numbered 0 to 9, not ',A,'; nothing stored.')"};
+  static const qx::Format kResult{
+      "(1H ,'At Z = ',1P,G13.5,'um from X image plane the max. extent is ',1P,G13.5,' um')"};
   DataSet rays(s);
   if (rays.count() < kFirstRay) {
+    static const qx::Format kNoData{"(1H ,'No data!',/)"};
     s.out.write(kNoData);
     return;
   }
   const ImagePlanes planes = image_planes(rays, ParaxialTest::each_slope, s.out);
   double n = plane_argument(s.reg, line);
   if (n == 0.0 && qx::qxlen(line.arg()) == 0) {
+    static const qx::Format kFind{"(1H ,'Find the maximum extent in a particular plane',/,"
+                                  "1H ,'X focus = ',1P,G13.5,'um',/,1H ,'Y focus = ',1P,G13.5,'um')"};
     s.out.write(kFind, planes.zx * kMicronsPerMetre, planes.zy * kMicronsPerMetre);
+    static const qx::Format kAsk{"(1H ,'Z plane for maximum extent (um) > ',$)"};
     const std::optional<double> answer = ask_fixed(s.dialogue(), [&] { s.out.write(kAsk); });
     if (!answer) return;
     n = *answer;
@@ -153,6 +154,7 @@ void maxima_command(Lumiray& s, const qx::CommandLine& line) {
   const std::optional<Extents> e = extents_at(rays, z, kFirstRay);
   if (!e) return;
   const double m = kMargin * e->largest() * kMicronsPerMetre;
+  static const qx::Format kNoRegister{"(1H ,'%MAXIMA - Registers are numbered 0 to 9, not ',A,'; nothing stored.')"};
   if (line.option >= '0' && line.option <= '9')
     s.reg.a[static_cast<std::size_t>(line.option - '0')] = m;
   else if (line.option != ' ')

@@ -77,7 +77,8 @@ std::optional<double> ask_plane(Lumiray& s, const ImagePlanes& planes) {
                                  "1H ,'(Relative to end of system)')"};
   static const qx::Format kImages{"(1H ,'Y Image ',1P,G13.5,' micron',/,1H ,'X Image ',1P,G13.5,' micron')"};
   static const qx::Format kDistance{"(1H ,' Distance (micron) > ',$)"};
-  static const qx::Format kChoices{"(1H ,'X      X image plane',/,1H ,'Y      Y image plane',/,1H ,'O      Other plane')"};
+  static const qx::Format kChoices{
+      "(1H ,'X      X image plane',/,1H ,'Y      Y image plane',/,1H ,'O      Other plane')"};
   static const qx::Format kFocalChoices{"(1H ,'F      X focal point',/,1H ,'G      Y focal point')"};
   const bool focal = s.fake.focus_known;
   while (true) {

@@ -56,12 +56,6 @@ int profile_channel(double v, double lo, double hi, int n) {
 void profile_command(Lumiray& s, const qx::CommandLine& line) {
   static const qx::Format kHead{"(1H ,78('-'),/,1H ,20X,'Profile sorting options',/,1H ,78('-'))"};
   static const qx::Format kRange{"(1H ,A,'-range from ',1P,G13.5,' to ',1P,G13.5)"};
-  static const qx::Format kZero{"(1H ,' Zero range!')"};
-  static const qx::Format kNames{"(1H ,'Plot name : ',A,' Default filename : ',A)"};
-  static const qx::Format kAskName{"(1H ,'Output filename > ',$)"};
-  static const qx::Format kOutput{"(1H ,'Output in file ',A)"};
-  static const qx::Format kBadIndex{"(1H ,'Bad index at ',I6,' r = ',1P,G13.5,' index = ',I10)"};
-  static const qx::Format kPoint{"(1H ,1P,G12.5,',',A,',',1P,G12.5)"};
   s.out.write(kHead);
   DataSet rays(s);
   if (!rays.ready("?LQPROFILE")) return;
@@ -82,15 +76,18 @@ void profile_command(Lumiray& s, const qx::CommandLine& line) {
   const std::string which(1, letter);
   s.out.write(kRange, which, range.xmin, range.xmax);
   if (range.empty || !(range.xrange() >= kNoRange)) {
+    static const qx::Format kZero{"(1H ,' Zero range!')"};
     s.out.write(kZero);
     return;
   }
   const double lo = range.xmin, hi = range.xmax;
 
+  static const qx::Format kNames{"(1H ,'Plot name : ',A,' Default filename : ',A)"};
   std::string name = line.cut ? std::string() : std::string(qx::trim_right(line.typed_arg));
   if (name.empty()) name = std::string(qx::trim_right(s.data_file));
   s.out.write(kNames, std::string(qx::trim_right(s.data_file)), name);
   if (name.empty()) {
+    static const qx::Format kAskName{"(1H ,'Output filename > ',$)"};
     const std::optional<std::string> answer = ask_file_name(s.dialogue(), kAskName, kNameAnswer);
     if (!answer || answer->empty()) return;
     name = *answer;
@@ -101,6 +98,7 @@ void profile_command(Lumiray& s, const qx::CommandLine& line) {
   std::string own = file.substr(slash == std::string::npos ? 0 : slash + 1) + which + ".fit";
   qx::qxlowr(own);
   file = file.substr(0, slash == std::string::npos ? 0 : slash + 1) + own;
+  static const qx::Format kOutput{"(1H ,'Output in file ',A)"};
   s.out.write(kOutput, file);
   const std::unique_ptr<qx::FileOutput> f =
       open_plot_file(s, file, qx::FileOutput::Mode::atomic, "?LQPROFILE");
@@ -108,6 +106,7 @@ void profile_command(Lumiray& s, const qx::CommandLine& line) {
   const std::optional<int> n = ask_channels(s, letter);
   if (!n) return;
 
+  static const qx::Format kBadIndex{"(1H ,'Bad index at ',I6,' r = ',1P,G13.5,' index = ',I10)"};
   std::vector<std::int32_t> channel(kProfileChannels, 0);
   int first = kProfileChannels, last = 1;
   if (!each_ray(rays, 1, [&](long i, const Ray& r) {
@@ -130,6 +129,7 @@ void profile_command(Lumiray& s, const qx::CommandLine& line) {
                     which + " - axis (difference from centre range) " + (energy ? "(%)" : "(^2l^cm)"), "Counts",
                     "12,0");
   // Positions in um; the energy deviation stays in percent as stored.
+  static const qx::Format kPoint{"(1H ,1P,G12.5,',',A,',',1P,G12.5)"};
   const double scale = energy ? 1.0 : kMicronsPerMetre;
   const double centre = (lo + hi) / 2.0;
   for (int c = first; c <= last; ++c) {

@@ -172,17 +172,13 @@ void write_percentages(Lumiray& s, const std::string& base, const SortRegion& r,
                        std::int32_t cmax, double z) {
   static const qx::Format kWriting{"(1H ,'Writing a percentage file.')"};
   static const qx::Format kAsk{"(1H ,'Percent of Total or Maximum > ',$)"};
-  static const qx::Format kNoCounts{"(1H ,'?LQSORT - No counts to take a percentage of; no file written.')"};
-  static const qx::Format kRow{"(1H ,A)"};
-  static const qx::Format kTrailer{"(1H ,/,1H ,'Data expressed as a percentage of ',A,' counts.',/,1H ,A,/,"
-                                   "1H ,'Image distance = ',1P,G13.5,' micron. ',' Sort region = ',1P,G13.5,"
-                                   "' square microns.',/,1H )"};
   s.out.write(kWriting);
   const std::optional<char> which = ask_letter(s.dialogue(), kAsk);
   if (!which) return;
   const bool maximum = *which == 'M';
   const std::int64_t q = maximum ? cmax : s.ntot;
   if (q <= 0) {
+    static const qx::Format kNoCounts{"(1H ,'?LQSORT - No counts to take a percentage of; no file written.')"};
     s.out.write(kNoCounts);
     return;
   }
@@ -190,6 +186,7 @@ void write_percentages(Lumiray& s, const std::string& base, const SortRegion& r,
   s.out.write(kOutputFile, name);
   const std::unique_ptr<qx::FileOutput> f = open_plot_file(s, name, qx::FileOutput::Mode::create_new, "?LQSORT");
   if (!f) return;
+  static const qx::Format kRow{"(1H ,A)"};
   std::string row = count_field(q, 4) + "- ";
   for (int i = 1; i <= r.n; ++i) row += qx::edit_i(i, 4) + " ";
   f->write(kRow, row);
@@ -199,6 +196,9 @@ void write_percentages(Lumiray& s, const std::string& base, const SortRegion& r,
       row += percent_field(100.0 * grid[static_cast<std::size_t>((j - 1) * r.n + (i - 1))] / q) + " ";
     f->write(kRow, row);
   }
+  static const qx::Format kTrailer{"(1H ,/,1H ,'Data expressed as a percentage of ',A,' counts.',/,1H ,A,/,"
+                                   "1H ,'Image distance = ',1P,G13.5,' micron. ',' Sort region = ',1P,G13.5,"
+                                   "' square microns.',/,1H )"};
   f->write(kTrailer, count_field(q, 10),
            maximum ? "This is the highest count in a channel." : "This is the total number of counts.",
            z * kMicronsPerMetre, r.range * kMicronsPerMetre);
@@ -208,8 +208,6 @@ void write_percentages(Lumiray& s, const std::string& base, const SortRegion& r,
 void write_radial(Lumiray& s, RaySource& rays, const std::string& base, double z) {
   static const qx::Format kWriting{"(1H ,'Writing a count file.')"};
   static const qx::Format kStep{"(1H ,'Step size along radius (def=1micron), micron > ',$)"};
-  static const qx::Format kOut{"(1H ,'Radius out of range, I = ',A,' r = ',1P,G13.5)"};
-  static const qx::Format kAsk{"(1H ,'Intensity or Counts along Y ? (Def. I) > ',$)"};
   static const qx::Format kCount{"(1H ,1P,G13.5,',',A,',',1P,G13.5)"};
   static const qx::Format kIntensity{"(1H ,1P,G13.5,',',1P,G13.5,',',1P,G13.5)"};
   static const qx::Format kBadArea{"(1H ,'Bad area at annulus ',I5)"};
@@ -221,6 +219,7 @@ void write_radial(Lumiray& s, RaySource& rays, const std::string& base, double z
   s.out.write(kOutputFile, name);
   const std::unique_ptr<qx::FileOutput> f = open_plot_file(s, name, qx::FileOutput::Mode::create_new, "?LQSORT");
   if (!f) return;
+  static const qx::Format kOut{"(1H ,'Radius out of range, I = ',A,' r = ',1P,G13.5)"};
   std::vector<std::int32_t> annulus(kAnnuli, 0);
   const bool whole = each_ray(rays, 1, [&](long, const Ray& ray) {
     const Point p = at_plane(ray, z);
@@ -233,6 +232,7 @@ void write_radial(Lumiray& s, RaySource& rays, const std::string& base, double z
     return true;
   });
   if (!whole) return;   // the file is not committed: nothing half made is left
+  static const qx::Format kAsk{"(1H ,'Intensity or Counts along Y ? (Def. I) > ',$)"};
   const std::optional<char> kind = ask_letter(s.dialogue(), kAsk);
   if (!kind) return;
   const bool counts = *kind == 'C';

@@ -207,7 +207,9 @@ TEST_F(Analysis, CountsBeyondSixteenBitsAndBeyondTheirFieldsAreWrittenWhole) {
 TEST_F(Analysis, PercentagesOfTheHighestCellInTheirThreeWidths) {
   // Cells of 1000, 100, 10 and 1 rays at the four corners of a 2 x 2 grid.
   std::vector<Ray> rays{{0, 0, 0, 0, 0}, {0, 1e-3, 0, 1e-3, 0}};
-  auto add = [&](int n, double x, double y) { rays.insert(rays.end(), static_cast<std::size_t>(n), Ray{x, 0, y, 0, 0}); };
+  auto add = [&](int n, double x, double y) {
+    rays.insert(rays.end(), static_cast<std::size_t>(n), Ray{x, 0, y, 0, 0});
+  };
   add(998, 0, 0);   // with rays 1 and 2: 1000 at the origin
   add(100, 10e-6, 0);
   add(10, 0, 10e-6);
