@@ -20,6 +20,7 @@ constexpr float kLabelSize = 3.0f;
 constexpr double kLongestBar = 1.0e6;   // um
 constexpr double kShortestBar = 1.0e-3;
 constexpr double kBarToHalfWidth = 1.7;
+constexpr float kHpglDot = 1.0e-3f;     // box widths: about a pen width on a full-page plot
 
 void switch_message(Lumiray& s, bool on, const qx::Format& enabled, const qx::Format& disabled, bool& flag) {
   flag = on;
@@ -118,9 +119,13 @@ std::string plot_text(const qx::Format& layout, std::initializer_list<qx::Format
   return first == std::string::npos || last == std::string::npos ? std::string() : text.substr(first, last - first + 1);
 }
 
-void draw_dot(Lumiray& s, char device, float x, float y) {
+void draw_dot(Lumiray& s, char device, const PlotBox& box, float x, float y) {
+  // A pen plotter leaves a dot at a stroke of no length, but HPGL viewers draw nothing there;
+  // a stroke about as long as the pen is wide shows on both. The screen and PostScript (round
+  // line caps) show the stroke of no length as a dot.
+  const bool hpgl = device == 'H' || device == 'h' || device == 'P' || device == 'p';
   qx::qxdraw(s.qx, device, x, y, 3);
-  qx::qxdraw(s.qx, device, x, y, 2);
+  qx::qxdraw(s.qx, device, hpgl ? x + kHpglDot * box.width() : x, y, 2);
 }
 
 }  // namespace lumiray

@@ -44,7 +44,7 @@ void draw_scale_bar(Lumiray& s, char device, const PlotBox& box, double half_wid
 // One record of a layout as text to draw: without its line end and leading blanks.
 std::string plot_text(const qx::Format& layout, std::initializer_list<qx::FormatArg> args);
 
-// A ray as a dot.
-void draw_dot(Lumiray& s, char device, float x, float y);
+// A ray as a dot at (x, y) inside the box.
+void draw_dot(Lumiray& s, char device, const PlotBox& box, float x, float y);
 
 }  // namespace lumiray

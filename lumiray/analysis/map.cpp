@@ -64,7 +64,7 @@ void lqmap(Lumiray& s, char device, RaySource& rays, double z, double h, const E
   each_ray(rays, s.display.paraxial ? 1 : kFirstRay, [&](long, const Ray& r) {
     const Point p = at_plane(r, z);
     if (std::fabs(p.x - cx) <= h && std::fabs(p.y - cy) <= h)
-      draw_dot(s, device, static_cast<float>(p.x * u), static_cast<float>(p.y * u));
+      draw_dot(s, device, box, static_cast<float>(p.x * u), static_cast<float>(p.y * u));
     return true;
   });
   if (s.display.scale) draw_scale_bar(s, device, box, h * u);

@@ -343,6 +343,31 @@ TEST_F(Analysis, MapToPostScriptAndHpglRendersAndRepeatsOnTheLastDevice) {
   EXPECT_TRUE(fs::exists(dir / "h.pbm"));
 }
 
+// The plane dialogue: F and G are offered once FAKE has found the focal positions; O asks for
+// a distance; any other answer lists the choices and asks again. MAP/I takes the plane from
+// the X image plane and the half width from A0.
+TEST_F(Analysis, PlaneDialogueAndTheRegisterPlanesOfMapI) {
+  copy_doublet();
+  const std::string fake = "FAKE/N sys\n" + lumiray_script::FakeAnswers{}.text();
+  const auto r = run("DATA sys.cof\n" + fake + "MAP/U\nZ\nF\n\nMAP/U\nO\n-2500\n\nALOAD/0 3\nMAP/I 40\nEXIT\n");
+  const std::string parts[] = {
+      " Plane for image analysis (X, Y, F, G or Other plane) >  X      X image plane\n"
+      " Y      Y image plane\n O      Other plane\n F      X focal point\n G      Y focal point\n"
+      " Plane for image analysis (X, Y, F, G or Other plane) >  Image plotted at Z =  -8.00000E-03 m\n",
+      " F (x focal point)  -8.00000E-03 m\n G (y focal point)  -2.66667E-02 m\n (Relative to end of system)\n"
+      " Y Image ",
+      "  Distance (micron) >  Image plotted at Z =  -2.50000E-03 m\n",
+  };
+  lumiray_script::expect_parts(r.out, parts);
+  // MAP/I: no questions, 40 um behind the X image plane, the box 2 x 3 um.
+  const std::size_t at = r.out.find(" lumiray>  Image plotted at Z = ");
+  ASSERT_NE(at, std::string::npos) << r.out;
+  const double z = value_after(r.out.substr(at), "Z = ");
+  EXPECT_NEAR(z, value_after(r.out, "X Image ") * 1e-6 + 40e-6, 1e-10);   // the O branch showed zx
+  EXPECT_EQ(r.out.find("other? >", at), std::string::npos);
+  EXPECT_EQ(count_of(r.out, " Preparing to map at Z = "), 3u);
+}
+
 // ---------------------------------------------------------------------------------------
 // Sets with nothing to analyse, files that must not be written, the end of the input
 // ---------------------------------------------------------------------------------------
