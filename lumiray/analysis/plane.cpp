@@ -32,6 +32,8 @@ ImagePlanes image_planes(RaySource& rays, ParaxialTest test, qx::Output& out) {
 }
 
 void Extents::add(Point p) {
+  // A damaged ray (not finite) has no place in a plane; the binning drops it as outside too.
+  if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
   if (empty) {
     xmin = xmax = p.x;
     ymin = ymax = p.y;

@@ -33,7 +33,7 @@ struct ImagePlanes {
 enum class ParaxialTest { each_slope, slope_product };
 ImagePlanes image_planes(RaySource& rays, ParaxialTest test, qx::Output& out);
 
-// The smallest and largest x and y in a plane.
+// The smallest and largest x and y in a plane. Points that are not finite are left out.
 struct Extents {
   double xmin = 0.0, xmax = 0.0, ymin = 0.0, ymax = 0.0;
   bool empty = true;

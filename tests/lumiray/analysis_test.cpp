@@ -2,6 +2,7 @@
 // paraxial rays, the sort grid's cells, profile channels, wide counts, names and run numbers.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -85,6 +86,12 @@ TEST(Extents, StraightLinesToThePlane) {
   EXPECT_DOUBLE_EQ(e->ymin, 0.0);
   EXPECT_DOUBLE_EQ(e->ymax, 1e-6 + 4e-6);
   EXPECT_DOUBLE_EQ(e->largest(), 5e-6);
+  // A damaged ray (not finite) takes no part.
+  Rays damaged({{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {std::nan(""), 0, 1e-6, 0, 0}, {2e-6, 0, 1e-6, 0, 0}});
+  const auto d = lumiray::extents_at(damaged, 0.0, 3);
+  ASSERT_TRUE(d);
+  EXPECT_EQ(d->xmin, 2e-6);
+  EXPECT_EQ(d->xmax, 2e-6);
 }
 
 // Grid points at 0, 1, ..., 24: a value belongs to the nearest one (halves away from zero),
