@@ -278,15 +278,30 @@ TEST_F(Analysis, ProfileCountsEqualAHistogramAndTheMaximumIsInChannel21) {
   EXPECT_NEAR(e[10][0], 0.5, 0.01);
 }
 
+// Channel n + 1 must fit the 1000 channels: more than 999 are refused with a message.
+TEST_F(Analysis, ProfileTakesAtMost999Channels) {
+  write_set(dir / "beam.bin", beam(200, 0, 0, 5e-6, 5e-6));
+  const auto r = run("DATA beam\nPROFIL/Y many\n5000\nEXIT\n");
+  EXPECT_NE(r.out.find(" %LQPROFILE - At most 999 channels; 999 used.\n"), std::string::npos) << r.out;
+  const auto rows = points(dir / "manyy.fit", 7);
+  ASSERT_FALSE(rows.empty());
+  long total = 0;
+  for (const auto& row : rows) total += static_cast<long>(row[1]);
+  EXPECT_EQ(total, 202);
+  EXPECT_EQ(rows.size() <= 1000u, true);
+}
+
 TEST_F(Analysis, MaximaUsesTheRegisterNamedAndStoresInTheOptionsRegister) {
-  const auto rays = beam(300, 1e-6, -2e-6, 4e-6, 6e-6);
+  auto rays = beam(300, 1e-6, -2e-6, 4e-6, 6e-6);
+  rays[1].x = -1e-7;   // the X image plane 100 um behind the end of the system
   write_set(dir / "beam.bin", rays);
   const auto r = run("DATA beam\nALOAD/2 250\nMAXIMA/3 A2\nREG/L\nEXIT\n");
-  double m = 0.0;   // 250 um behind the X image plane (the end of the system here)
+  const double z = 100e-6 + 250e-6;   // measured from the X image plane, not from the end
+  double m = 0.0;
   for (std::size_t i = 2; i < rays.size(); ++i)
-    m = std::max({m, std::fabs(rays[i].x + rays[i].th * 250e-6), std::fabs(rays[i].y + rays[i].ph * 250e-6)});
+    m = std::max({m, std::fabs(rays[i].x + rays[i].th * z), std::fabs(rays[i].y + rays[i].ph * z)});
   const double expected = 1.05 * m * 1e6;
-  EXPECT_NEAR(value_after(r.out, "the max. extent is "), expected, 1e-4 * expected) << r.out;
+  EXPECT_NEAR(value_after(r.out, "the max. extent is "), expected, 1e-5 * expected) << r.out;
   EXPECT_NEAR(value_after(r.out, " At Z = "), 250.0, 1e-9);
   EXPECT_NEAR(value_after(r.out, " A3 = "), expected, 1e-4 * expected);
   EXPECT_NEAR(value_after(r.out, " A2 = "), 250.0, 1e-9);
@@ -323,6 +338,24 @@ TEST_F(Analysis, MapPrintsTheExtentsAndDrawsEveryRayInsideTheWindow) {
   EXPECT_LT(inside, 300);
   EXPECT_EQ(lines, 5);   // the box
   EXPECT_EQ(qxtest::read_file(dir / "lumiray.run").find('1') != std::string::npos, true);
+}
+
+// The scale bar of a map a micrometre across: 0.1 um, the largest power of ten up to 1.7
+// times the half width (bars shorter than 1 um are drawn too).
+TEST_F(Analysis, ScaleBarOfASubMicronMap) {
+  write_set(dir / "tiny.bin", beam(100, 0, 0, 0.3e-6, 0.2e-6));
+  const auto r = run("DATA tiny\nDEST map.tek\nMAP/D C\nMAP/E S\nMAP\nX\n0.5\nEXIT\n");
+  const qx::TekDrawing d = qx::decode_tek(qxtest::read_file(dir / "map.tek"));
+  ASSERT_FALSE(d.pages.empty()) << r.out;
+  int box = 0, bottom = 1 << 20;   // the box: the longest horizontal strokes
+  for (const qx::TekSegment& s : d.pages.back().segments)
+    if (s.y0 == s.y1) box = std::max(box, std::abs(s.x1 - s.x0));
+  for (const qx::TekSegment& s : d.pages.back().segments)
+    if (s.y0 == s.y1 && std::abs(s.x1 - s.x0) == box) bottom = std::min(bottom, s.y0);
+  int bar = 0;   // the longest horizontal stroke below the box
+  for (const qx::TekSegment& s : d.pages.back().segments)
+    if (s.y0 == s.y1 && s.y0 < bottom) bar = std::max(bar, std::abs(s.x1 - s.x0));
+  EXPECT_NEAR(bar, box * 0.1 / 1.0, 2.0);   // 0.1 um of a box 1 um across
 }
 
 TEST_F(Analysis, MapToPostScriptAndHpglRendersAndRepeatsOnTheLastDevice) {
