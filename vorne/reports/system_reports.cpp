@@ -85,7 +85,9 @@ void cmd_system(Vorne& v, const qx::CommandLine&) {
     v.term.write(kNoMerit);
     return;
   }
-  v.term.write(kMerit, thth * phph / std::cbrt(spherical));
+  // A quadrupole system images one plane upright and the other inverted: the figure of merit
+  // takes the size of the angular magnification product, never its sign.
+  v.term.write(kMerit, std::fabs(thth * phph) / std::cbrt(spherical));
 }
 
 // ---- RUSS --------------------------------------------------------------------------------------
