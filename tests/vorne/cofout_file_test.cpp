@@ -1,9 +1,9 @@
 // The coefficient file of every shipped system, written by the real program, against an
 // expectation built here: the values from an independent evaluation (matrix products of the
-// element matrices, the aberration reference, a walk at the raised energy) and the records
-// from the documented layouts field by field. Then the file is read back the way the
-// ray-trace program consumes it: by a gfortran client, by our list-directed reader, and by
-// the ray-trace program itself.
+// element matrices, the aberration reference, walks at the nominal and the raised energy)
+// and the records from the documented layouts field by field. Then the file is read back the
+// way the ray-trace program consumes it: by a gfortran client, by our list-directed reader,
+// and by the ray-trace program itself.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -140,8 +140,11 @@ Expected expected_file(const fs::path& vrn, char shape) {
   e.records.push_back(" 0,0,0,0,0,0");
   e.records.push_back(" 0,0,0,0,0,0");
   add(std::vector<double>(12, 0.0));
-  const std::vector<double> angle = {(sh(1, 2) + sh(1, 4)) / kSpread, (sh(3, 2) + sh(3, 4)) / kSpread};
-  const std::vector<double> position = {(sh(1, 1) + sh(1, 3)) / kSpread, (sh(3, 1) + sh(3, 3)) / kSpread};
+  // The chromatic terms: the change of each ray's end between the nominal and the raised
+  // energy, rays (0, 1/dE, 0, 1/dE) and (1/dE, 0, 1/dE, 0).
+  auto change = [&](int i, int j, int k) { return (sh(i, j) + sh(i, k)) / kSpread - (s(i, j) + s(i, k)) / kSpread; };
+  const std::vector<double> angle = {change(1, 2, 4), change(3, 2, 4)};
+  const std::vector<double> position = {change(1, 1, 3), change(3, 1, 3)};
   e.records.push_back(record(angle, 12, 5));
   e.records.push_back(record(position, 12, 5));
   add(angle);

@@ -31,6 +31,18 @@ void expect_same_table(const vorne::LensSystem& a, const vorne::LensSystem& b) {
   }
 }
 
+// The detuned triplet's system matrix from integrated element matrices, for a proton of
+// kinetic energy mev, with the fields of the lenses (rows 4, 6, 8) scaled by the factors.
+Mat4 detuned_triplet(double mev, double f4 = 1.0, double f6 = 1.0, double f8 = 1.0) {
+  const double p = momentum(mev, 1.00728);
+  auto quad = [p](double len, double field) { return integrated_quad(kE * field / (0.005 * p), len); };
+  Mat4 s = integrated_drift(5.0);
+  for (const Mat4& a : {quad(0.07, 0.255193 * f4), integrated_drift(0.03), quad(0.14, -0.128921635749378 * f6),
+                        integrated_drift(0.03), quad(0.07, 0.255193 * f8), integrated_drift(0.15)})
+    s = vorne::product(a, s);
+  return s;
+}
+
 TEST(FittingObjective, VariablesLinkEntriesAndComeBackExactly) {
   Rig r;
   r.load("triplet_detuned.vrn");
@@ -99,16 +111,7 @@ TEST(FittingObjective, ExcitationCoefficientsAgreeWithIntegratedOptics) {
   ASSERT_EQ(e.groups, 2);
   EXPECT_EQ(e.octupoles, 0);
 
-  // The system with the fields of the lenses (rows 4, 6, 8) scaled by the given factors.
-  const double p = momentum(3.0, 1.00728);
-  auto system = [&](double f4, double f6, double f8) {
-    auto quad = [p](double len, double field) { return integrated_quad(kE * field / (0.005 * p), len); };
-    Mat4 s = integrated_drift(5.0);
-    for (const Mat4& a : {quad(0.07, 0.255193 * f4), integrated_drift(0.03), quad(0.14, -0.128921635749378 * f6),
-                          integrated_drift(0.03), quad(0.07, 0.255193 * f8), integrated_drift(0.15)})
-      s = vorne::product(a, s);
-    return s;
-  };
+  auto system = [](double f4, double f6, double f8) { return detuned_triplet(3.0, f4, f6, f8); };
   const double up = 1.0 + percent / 100.0;
   const double a = 1.0 / percent;   // the ray's angles, rad per percent
   auto expect_ray = [&](const Mat4& s, const std::array<double, 2>& got, const char* what) {
@@ -121,6 +124,27 @@ TEST(FittingObjective, ExcitationCoefficientsAgreeWithIntegratedOptics) {
   expect_ray(system(up, 1, up), e.group[0], "group 1");
   expect_ray(system(1, up, 1), e.group[1], "group 2");
   expect_same_table(r.s, before);
+}
+
+// MASK's chromatic class: each term is how far its ray's end moves when the energy is raised
+// by the fit's 0.005 %, rays (0, 1/P, 0, 1/P) and (1/P, 0, 1/P, 0); not the end itself.
+TEST(FittingObjective, ChromaticClassHoldsTheChangesPerPercentOfEnergy) {
+  Rig r;
+  r.load("triplet_detuned.vrn");
+  const double percent = 0.005, a = 1.0 / percent;
+  const Mat4 hot = detuned_triplet(3.0 * (1.0 + percent / 100.0)), cold = detuned_triplet(3.0);
+  auto change = [&](int i, int j, int k) { return (hot(i, j) + hot(i, k) - cold(i, j) - cold(i, k)) * a; };
+  struct Case {
+    int plane, c;
+    double expected;
+  } const cases[] = {{1, 1, change(1, 2, 4)}, {1, 2, change(1, 1, 3)}, {2, 1, change(3, 2, 4)}, {2, 2, change(3, 1, 3)}};
+  const FitVariables none;
+  for (const Case& k : cases) {
+    FitMasks m;
+    m.coefficients[0] = {2, k.plane, k.c, 0};
+    EXPECT_NEAR(vorne::mask_objective(r.v, m, none, {}), std::fabs(k.expected), 1e-4 * std::fabs(k.expected))
+        << k.plane << " " << k.c;
+  }
 }
 
 TEST(FittingObjective, PtfEmptyAnswersLeaveFieldsUntouched) {

@@ -363,19 +363,30 @@ void chromatic_run(Vorne& v, double de) {
   ChromaticTerms c;
   {
     const SystemSnapshot snapshot(v.sys, v.walk);
+    // Each term is a change: the ray's end through the energy-shifted system minus its end
+    // through the nominal one, both at first order, so that it is the derivative per percent
+    // of energy. (The end position itself would add the whole magnification again.)
+    system_walk(v, 1);
+    const Mat4 nominal = v.walk.s;
     v.sys.p(1, 12) *= 1.0 + de / 100.0;
     system_walk(v, 1);
-    // The two rays go through the perturbed system at first order.
+    const Mat4& shifted = v.walk.s;
+    auto change = [&](const Vec4& ray) {
+      const Vec4 a = apply(shifted, ray), b = apply(nominal, ray);
+      Vec4 d;
+      for (int i = 1; i <= 4; ++i) d(i) = a(i) - b(i);
+      return d;
+    };
     Vec4 angle_ray;
     angle_ray(2) = angle_ray(4) = 1.0 / de;
-    angle_ray = apply(v.walk.s, angle_ray);
-    c.xt = angle_ray(1);
-    c.yp = angle_ray(3);
+    const Vec4 angle = change(angle_ray);
+    c.xt = angle(1);
+    c.yp = angle(3);
     Vec4 position_ray;
     position_ray(1) = position_ray(3) = 1.0 / de;
-    position_ray = apply(v.walk.s, position_ray);
-    c.xx = position_ray(1);
-    c.yy = position_ray(3);
+    const Vec4 position = change(position_ray);
+    c.xx = position(1);
+    c.yy = position(3);
   }
   v.walk.chromatic = c;
 }
