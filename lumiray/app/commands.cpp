@@ -5,9 +5,15 @@
 #include <optional>
 #include <system_error>
 
+#include "analysis/deltae.h"
+#include "analysis/diff.h"
+#include "analysis/dump.h"
+#include "analysis/find.h"
 #include "analysis/map.h"
 #include "analysis/profile.h"
+#include "analysis/shadow.h"
 #include "analysis/sort.h"
+#include "analysis/trans.h"
 #include "app/fake_command.h"
 #include "io/lqio.h"
 #include "qx/graphics.h"
@@ -291,9 +297,17 @@ void cmd_comment(Lumiray&, const qx::CommandLine&) {}
 
 void cmd_prev(Lumiray& s, const qx::CommandLine& line);
 
+// The ray-set analyses of the shadow, dump, brightness and transfer family.
+void cmd_shadow(Lumiray& s, const qx::CommandLine& line) { shadow_command(s, file_argument(s, line)); }
+void cmd_find(Lumiray& s, const qx::CommandLine& line) { find_command(s, line, file_argument(s, line)); }
+void cmd_deltae(Lumiray& s, const qx::CommandLine& line) { deltae_command(s, file_argument(s, line)); }
+void cmd_diff(Lumiray& s, const qx::CommandLine& line) { diff_command(s, file_argument(s, line)); }
+void cmd_dump(Lumiray& s, const qx::CommandLine& line) { dump_command(s, file_argument(s, line)); }
+void cmd_trans(Lumiray& s, const qx::CommandLine& line) { trans_command(s, line, file_argument(s, line)); }
+
 // The command table in its documented order: the order decides abbreviations.
 constexpr std::array<Command, kCommandSlots> kCommands = {{
-    {"MENU", cmd_menu},          {"SHADOW", cmd_not_available}, {"SMEAR", cmd_smear},
+    {"MENU", cmd_menu},          {"SHADOW", cmd_shadow}, {"SMEAR", cmd_smear},
     {"INFO", cmd_info},          {"DATA", cmd_data},            {"FAKE", cmd_fake},
     {"CLEAR", cmd_clear},        {"@", cmd_at},                 {"PREV", cmd_prev},
     {"NTOT", cmd_ntot},          {"REG", reg_command},          {"ALOAD", aload_command},
@@ -303,10 +317,10 @@ constexpr std::array<Command, kCommandSlots> kCommands = {{
     {"LIST", cmd_list},          {"SAVE", cmd_save},            {"SORT", sort_command},
     {"MAXIMA", maxima_command}, {"CAPTIO", cmd_captio},      {"COLOUR", cmd_colour},
     {"VALUES", cmd_values},      {"ICOUL", cmd_icoul},          {"DOTMOD", cmd_dotmod},
-    {"HELP", cmd_help},          {"DELETE", cmd_delete},        {"DELTAE", cmd_not_available},
-    {"$", cmd_shell},            {"!", cmd_comment},            {"FIND", cmd_not_available},
-    {"MULE", cmd_not_available}, {"TRANS", cmd_not_available},  {"PROFIL", profile_command},
-    {"PLOT", cmd_not_available}, {"DUMP", cmd_not_available},   {"DIFF", cmd_not_available},
+    {"HELP", cmd_help},          {"DELETE", cmd_delete},        {"DELTAE", cmd_deltae},
+    {"$", cmd_shell},            {"!", cmd_comment},            {"FIND", cmd_find},
+    {"MULE", cmd_dump}, {"TRANS", cmd_trans},  {"PROFIL", profile_command},
+    {"PLOT", cmd_not_available}, {"DUMP", cmd_dump},   {"DIFF", cmd_diff},
 }};
 
 constexpr std::array<std::string_view, kCommandSlots> command_words() {

@@ -60,6 +60,16 @@ struct Display {
   double half_width = 0.0;   // and half width (m)
 };
 
+// FIND's answers, offered as the defaults of the next FIND.
+struct FindSettings {
+  double grid_period = 12.7;      // micron
+  double shadow_period = 0.0;     // mm, and its error
+  double shadow_error = 0.0;
+  double width = 0.0;             // total shadow pattern width, mm
+  int order = 1;                  // of the polynomial fitted to the pattern, 1-8
+  std::array<double, 8> coefficients{};   // its coefficients, mm/mm^i
+};
+
 struct Lumiray {
   Lumiray(qx::Output& terminal, std::unique_ptr<qx::Input> keyboard)
       : out(terminal), qx(terminal), input(std::move(keyboard), kMacroDepth) {}
@@ -78,6 +88,7 @@ struct Lumiray {
   CoefficientSet coef;
   RayFiles rays;
   FakeSettings fake;
+  FindSettings find;
 
   int colour = 0;            // colour enabled (COLOUR)
   int dot_mode = 0;          // dot mode enabled (DOTMOD)

@@ -1,0 +1,122 @@
+#include "analysis/deltae.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "analysis/ray_tools.h"
+#include "io/lqio.h"
+#include "qx/numeric.h"
+#include "qx/text.h"
+
+namespace lumiray {
+
+namespace {
+
+constexpr double kMicron = 1.0e-6;
+constexpr double kMilli = 1.0e-3;
+constexpr std::size_t kNameAnswer = 30;
+constexpr int kFileUnit = 4;
+
+// Smallest and largest value of one coordinate.
+struct Extent {
+  double lo = 0.0, hi = 0.0;
+  void take(double v, bool first) {
+    lo = first ? v : std::min(lo, v);
+    hi = first ? v : std::max(hi, v);
+  }
+};
+
+}  // namespace
+
+int delta_bin(double d, double dmin, double spread) {
+  const std::optional<std::int64_t> k = qx::int_part((d - dmin) * (kDeltaBins - 1) / spread + 1.5, 1, kDeltaBins);
+  return k ? static_cast<int>(*k) : (d < dmin ? 1 : kDeltaBins);
+}
+
+void deltae_command(Lumiray& s, const std::string& typed) {
+  static const qx::Format kHead{"(1H ,78('-'),/,1H ,/,1H ,20X,'DELTA E sorting options',/,1H ,/,1H ,78('-'),/,"
+                                "1H ,/,1H )"};
+  static const qx::Format kAsk{"(1H ,11X,'Filename for output > ',$)"};
+  static const qx::Format kNoSet{"(1H ,'?DELTAE - No ray set: use DATA or FAKE first.')"};
+  static const qx::Format kCannot{"(1H ,'?DELTAE - Unable to open ',A)"};
+  static const qx::Format kFile{"(1H ,'DE histogram file is: ',A)"};
+  static const qx::Format kText{"(1H ,A)"};
+  static const qx::Format kRanges{
+      "(1H ,'X-axis spread range: ',1P,G12.5,' to ',1P,G12.5,'micron',/,"
+      "1H ,'Y-axis spread range: ',1P,G12.5,' to ',1P,G12.5,'micron',/,"
+      "1H ,'X-div. spread range: ',1P,G12.5,' to ',1P,G12.5,'milliradians',/,"
+      "1H ,'Y-div. spread range: ',1P,G12.5,' to ',1P,G12.5,'milliradians',/,"
+      "1H ,'      Delta E range: ',1P,G12.5,' to ',1P,G12.5,'?','?')"};
+  static const qx::Format kZero{"(1H ,'%DELTAE - All rays have one energy deviation: no histogram is written.')"};
+  static const qx::Format kRearranged{"(1H ,'Rearranged file alpha/DE is: ',A)"};
+  static const qx::Format kAlpha{"(1H ,'Alpha vs. DE in file: ',A)"};
+  static const qx::Format kPoint{"(1H ,1P,G12.5,',',1P,G12.5,',0')"};
+
+  s.out.write(kHead);
+  if (!s.rays.reader || s.ntot < 1) {
+    s.out.write(kNoSet);
+    return;
+  }
+  std::string name(qx::trim_right(typed));
+  if (name.empty()) {
+    const std::optional<std::string> answer = ask_name(s.dialogue(), [&] { s.out.write(kAsk); }, kNameAnswer);
+    if (!answer || answer->empty()) return;
+    name = *answer;
+  }
+  name = output_name(name, ".fit");
+  if (!may_write(s, "DELTAE", name)) return;
+  const std::unique_ptr<qx::FileOutput> file = qx::FileOutput::open(name, qx::FileOutput::Mode::atomic, kFileUnit);
+  if (!file) {
+    s.out.write(kCannot, name);
+    return;
+  }
+  s.out.write(kFile, name);
+
+  const long total = s.ntot;
+  Extent x, y, th, ph, d;
+  Ray r;
+  long seen = 0;
+  for (long i = 1; i <= total && lqio_read(s, i, r); ++i, ++seen) {
+    x.take(r.x / kMicron, i == 1);
+    y.take(r.y / kMicron, i == 1);
+    th.take(r.th / kMilli, i == 1);
+    ph.take(r.ph / kMilli, i == 1);
+    d.take(r.d, i == 1);
+  }
+  s.out.write(kRanges, x.lo, x.hi, y.lo, y.hi, th.lo, th.hi, ph.lo, ph.hi, d.lo, d.hi);
+  const double spread = d.hi - d.lo;
+  // One energy for every ray leaves no width to divide into bins.
+  if (seen == 0 || !(spread > 0.0)) {
+    s.out.write(kZero);
+    return;
+  }
+
+  // The rearranged set beside the current one: "DE" before the data file's own name.
+  const std::filesystem::path current(s.data_file);
+  const std::string rearranged = (current.parent_path() / ("DE" + current.filename().string())).string();
+  if (lqio_open(s, 'W', rearranged) != 0) return;
+  s.out.write(kRearranged, rearranged);
+  std::array<long, kDeltaBins + 1> counts{};
+  for (long i = 1; i <= seen && lqio_read(s, i, r); ++i) {
+    if (!lqio_write(s, 'W', Ray{std::sqrt(r.th * r.th + r.ph * r.ph), 0.0, r.d, 0.0, 0.0})) {
+      s.rays.writer.reset();
+      return;
+    }
+    ++counts[static_cast<std::size_t>(delta_bin(r.d, d.lo, spread))];
+  }
+  s.out.write(kAlpha, rearranged);
+  file->write(kText, qx::trim_right(s.caption));
+  for (const char* header : {"DE (%)", "Counts/Total (%)", "5,0", "0", "0", "0"}) file->write(kText, header);
+  // Each bin is written at its centre.
+  for (int k = 1; k <= kDeltaBins; ++k)
+    file->write(kPoint, d.lo + (k - 1) * spread / (kDeltaBins - 1),
+                100.0 * static_cast<double>(counts[static_cast<std::size_t>(k)]) / static_cast<double>(seen));
+  if (!file->commit()) s.out.write(kCannot, name);
+  lqio_open(s, 'E', "");
+}
+
+}  // namespace lumiray

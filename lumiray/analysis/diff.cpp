@@ -1,0 +1,144 @@
+#include "analysis/diff.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <optional>
+
+#include "analysis/ray_tools.h"
+#include "io/lqio.h"
+#include "qx/numeric.h"
+#include "qx/text.h"
+
+namespace lumiray {
+
+namespace {
+
+constexpr double kParaxialEach = 1.0e-20;
+constexpr double kMicron = 1.0e-6;
+constexpr double kPi = 3.141592654;
+constexpr int kDefaultRings = 20;
+constexpr int kMaxRings = 1000;
+constexpr int kReportedOutside = 10;
+constexpr std::size_t kNameAnswer = 30;
+constexpr int kFileUnit = 4;
+
+const qx::Format kRule{"(1H ,78('-'))"};
+
+}  // namespace
+
+int brightness_ring(double r, double range, int n) {
+  const double d = range / n;
+  // Ring k is [(k-1)d, kd): the ring whose centre radius and area the file reports.
+  const std::optional<std::int64_t> k = qx::int_part(r / d, 0, kMaxRings);
+  if (!k || *k + 1 > n || r < 0.0) return 0;
+  return static_cast<int>(*k + 1);
+}
+
+void diff_command(Lumiray& s, const std::string& typed) {
+  static const qx::Format kTitle{"(1H ,20X,'Differential brightness options')"};
+  static const qx::Format kAsk{"(1H ,'Output filename > ',$)"};
+  static const qx::Format kOutput{"(1H ,20X,'Output in file ',A)"};
+  static const qx::Format kCannot{"(1H ,'?LQDIFF - Unable to open ',A,/,1H ,/,1H )"};
+  static const qx::Format kNoSet{"(1H ,'?LQDIFF - No ray set with paraxial rays: use DATA or FAKE first.')"};
+  static const qx::Format kRings{"(1H ,'Number of annuli (CR for N=20) > ',$)"};
+  static const qx::Format kImages{"(1H ,'X image = ',1P,G13.5,' um Y image = ',1P,G13.5,' um')"};
+  static const qx::Format kPlane{"(1H ,'Image distance (micron) (CR for 0) > ',$)"};
+  static const qx::Format kExtent{"(1H ,'R max = ',1P,G13.5,' R min = ',1P,G13.5)"};
+  static const qx::Format kRange{"(1H ,'Range = ',1P,G12.5,'micron, required range (micron) > ',$)"};
+  static const qx::Format kZeroRange{"(1H ,'?LQDIFF - Zero range.')"};
+  static const qx::Format kUsing{"(1H ,'Using a maximum range of ',1P,G12.5,' micron')"};
+  static const qx::Format kOutside{"(1H ,'Ray outside range.')"};
+  static const qx::Format kOutsideCount{"(1H ,'Number of rays outside range = ',I6)"};
+  static const qx::Format kText{"(1H ,A)"};
+  static const qx::Format kPoint{"(1H ,1P,G12.5,',',1P,G12.5,',',1P,G12.5)"};
+
+  s.out.write(kRule);
+  s.out.write(kTitle);
+  s.out.write(kRule);
+  if (!s.rays.reader || s.ntot < 2) {
+    s.out.write(kNoSet);
+    return;
+  }
+  std::string name(qx::trim_right(typed));
+  if (name.empty()) {
+    const std::string current = name_before_dot(s.data_file);
+    if (!current.empty()) name = current + "br";
+  }
+  if (name.empty()) {
+    const std::optional<std::string> answer = ask_name(s.dialogue(), [&] { s.out.write(kAsk); }, kNameAnswer);
+    if (!answer || answer->empty()) return;
+    name = *answer;
+  }
+  name = name_before_dot(name) + ".fit";
+  s.out.write(kOutput, name);
+  if (!may_write(s, "LQDIFF", name)) return;
+  // The file takes its name only when it is complete.
+  const std::unique_ptr<qx::FileOutput> file = qx::FileOutput::open(name, qx::FileOutput::Mode::atomic, kFileUnit);
+  if (!file) {
+    s.out.write(kCannot, name);
+    return;
+  }
+  const std::optional<double> rings = ask_fixed(s.dialogue(), [&] { s.out.write(kRings); });
+  if (!rings) return;
+  const int rounded = static_cast<int>(qx::nearest_int(std::clamp(*rings, -1.0, kMaxRings + 1.0)).value_or(0));
+  const int n = rounded < 1 ? kDefaultRings : std::min(rounded, kMaxRings);
+
+  ImagePlanes planes;
+  if (!paraxial_planes(s, 0.0, kParaxialEach, planes)) {
+    s.out.write(kNoSet);
+    return;
+  }
+  s.out.write(kImages, planes.zx / kMicron, planes.zy / kMicron);
+  const std::optional<double> plane = ask_fixed(s.dialogue(), [&] { s.out.write(kPlane); });
+  if (!plane) return;
+  const double z = *plane * kMicron;
+
+  const auto radius = [z](const Ray& r) {
+    const double x = r.x + r.th * z, y = r.y + r.ph * z;
+    return std::sqrt(x * x + y * y);
+  };
+  Ray r;
+  if (!lqio_read(s, 1, r)) return;
+  double rmax = radius(r), rmin = rmax;
+  for (long i = 3; i <= s.ntot && lqio_read(s, i, r); ++i) {
+    rmax = std::max(rmax, radius(r));
+    rmin = std::min(rmin, radius(r));
+  }
+  s.out.write(kExtent, rmax, rmin);
+  double range = 1.05 * rmax / kMicron;
+  if (!ask_number(s.dialogue(), [&] { s.out.write(kRange, range); }, range)) return;
+  if (!(range > 0.0) || !std::isfinite(range)) {
+    s.out.write(kZeroRange);
+    return;
+  }
+  s.out.write(kUsing, range);
+  const double rr = range * kMicron;
+
+  std::vector<long> counts(static_cast<std::size_t>(n) + 1, 0);
+  long outside = 0;
+  const long total = s.ntot;
+  for (long i = 1; i <= total && lqio_read(s, i, r); ++i) {
+    const int k = brightness_ring(radius(r), rr, n);
+    if (k == 0) {
+      if (++outside <= kReportedOutside) s.out.write(kOutside);
+      continue;
+    }
+    ++counts[static_cast<std::size_t>(k)];
+  }
+  s.out.write(kOutsideCount, outside);
+
+  file->write(kText, qx::trim_right(s.caption));
+  for (const char* header : {"Radius (mm)", "Differential Brightness (Counts/mm^u2^r)", "9,0", "0", "0", "0"})
+    file->write(kText, header);
+  const double d = rr / n;
+  for (int k = 1; k <= n; ++k) {
+    const double rk = (k - 0.5) * 1000.0 * d;
+    const double area = 2.0 * kPi * 1000.0 * rk * d;
+    const double c = static_cast<double>(counts[static_cast<std::size_t>(k)]);
+    file->write(kPoint, rk, c / area, std::sqrt(c) / area);
+  }
+  if (!file->commit()) s.out.write(kCannot, name);
+}
+
+}  // namespace lumiray
