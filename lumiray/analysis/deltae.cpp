@@ -41,7 +41,6 @@ void deltae_command(Lumiray& s, const std::string& typed) {
   static const qx::Format kHead{"(1H ,78('-'),/,1H ,/,1H ,20X,'DELTA E sorting options',/,1H ,/,1H ,78('-'),/,"
                                 "1H ,/,1H )"};
   static const qx::Format kAsk{"(1H ,11X,'Filename for output > ',$)"};
-  static const qx::Format kNoSet{"(1H ,'?DELTAE - No ray set: use DATA or FAKE first.')"};
   static const qx::Format kCannot{"(1H ,'?DELTAE - Unable to open ',A)"};
   static const qx::Format kFile{"(1H ,'DE histogram file is: ',A)"};
   static const qx::Format kText{"(1H ,A)"};
@@ -57,10 +56,8 @@ void deltae_command(Lumiray& s, const std::string& typed) {
   static const qx::Format kPoint{"(1H ,1P,G12.5,',',1P,G12.5,',0')"};
 
   s.out.write(kHead);
-  if (!s.rays.reader || s.ntot < 1) {
-    s.out.write(kNoSet);
-    return;
-  }
+  DataSet rays(s);
+  if (!has_rays(s, rays, "?DELTAE", 1)) return;
   std::string name(qx::trim_right(typed));
   if (name.empty()) {
     const std::optional<std::string> answer = ask_name(s.dialogue(), [&] { s.out.write(kAsk); }, kNameAnswer);
@@ -76,21 +73,21 @@ void deltae_command(Lumiray& s, const std::string& typed) {
   }
   s.out.write(kFile, name);
 
-  const long total = s.ntot;
   Extent x, y, th, ph, d;
-  Ray r;
-  long seen = 0;
-  for (long i = 1; i <= total && lqio_read(s, i, r); ++i, ++seen) {
+  const bool whole = each_ray(rays, 1, [&](long i, const Ray& r) {
     x.take(r.x / kMicron, i == 1);
     y.take(r.y / kMicron, i == 1);
     th.take(r.th / kMilli, i == 1);
     ph.take(r.ph / kMilli, i == 1);
     d.take(r.d, i == 1);
-  }
+    return true;
+  });
+  if (!whole) return;
+  const long seen = rays.count();
   s.out.write(kRanges, x.lo, x.hi, y.lo, y.hi, th.lo, th.hi, ph.lo, ph.hi, d.lo, d.hi);
   const double spread = d.hi - d.lo;
   // One energy for every ray leaves no width to divide into bins.
-  if (seen == 0 || !(spread > 0.0)) {
+  if (!(spread > 0.0)) {
     s.out.write(kZero);
     return;
   }
@@ -101,12 +98,13 @@ void deltae_command(Lumiray& s, const std::string& typed) {
   if (lqio_open(s, 'W', rearranged) != 0) return;
   s.out.write(kRearranged, rearranged);
   std::array<long, kDeltaBins + 1> counts{};
-  for (long i = 1; i <= seen && lqio_read(s, i, r); ++i) {
-    if (!lqio_write(s, 'W', Ray{std::sqrt(r.th * r.th + r.ph * r.ph), 0.0, r.d, 0.0, 0.0})) {
-      s.rays.writer.reset();
-      return;
-    }
+  const bool written = each_ray(rays, 1, [&](long, const Ray& r) {
     ++counts[static_cast<std::size_t>(delta_bin(r.d, d.lo, spread))];
+    return lqio_write(s, 'W', Ray{std::sqrt(r.th * r.th + r.ph * r.ph), 0.0, r.d, 0.0, 0.0});
+  });
+  if (!written) {
+    s.rays.writer.reset();
+    return;
   }
   s.out.write(kAlpha, rearranged);
   file->write(kText, qx::trim_right(s.caption));

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "analysis/ray_tools.h"
+#include "generate/fake.h"
 #include "io/lqio.h"
 #include "qx/numeric.h"
 #include "qx/text.h"
@@ -16,7 +17,6 @@ namespace {
 
 constexpr double kParaxialEach = 1.0e-20;
 constexpr double kMicron = 1.0e-6;
-constexpr double kPi = 3.141592654;
 constexpr int kDefaultRings = 20;
 constexpr int kMaxRings = 1000;
 constexpr int kReportedOutside = 10;
@@ -40,7 +40,6 @@ void diff_command(Lumiray& s, const std::string& typed) {
   static const qx::Format kAsk{"(1H ,'Output filename > ',$)"};
   static const qx::Format kOutput{"(1H ,20X,'Output in file ',A)"};
   static const qx::Format kCannot{"(1H ,'?LQDIFF - Unable to open ',A,/,1H ,/,1H )"};
-  static const qx::Format kNoSet{"(1H ,'?LQDIFF - No ray set with paraxial rays: use DATA or FAKE first.')"};
   static const qx::Format kRings{"(1H ,'Number of annuli (CR for N=20) > ',$)"};
   static const qx::Format kImages{"(1H ,'X image = ',1P,G13.5,' um Y image = ',1P,G13.5,' um')"};
   static const qx::Format kPlane{"(1H ,'Image distance (micron) (CR for 0) > ',$)"};
@@ -56,10 +55,8 @@ void diff_command(Lumiray& s, const std::string& typed) {
   s.out.write(kRule);
   s.out.write(kTitle);
   s.out.write(kRule);
-  if (!s.rays.reader || s.ntot < 2) {
-    s.out.write(kNoSet);
-    return;
-  }
+  DataSet rays(s);
+  if (!has_rays(s, rays, "?LQDIFF", 2)) return;
   std::string name(qx::trim_right(typed));
   if (name.empty()) {
     const std::string current = name_before_dot(s.data_file);
@@ -85,10 +82,7 @@ void diff_command(Lumiray& s, const std::string& typed) {
   const int n = rounded < 1 ? kDefaultRings : std::min(rounded, kMaxRings);
 
   ImagePlanes planes;
-  if (!paraxial_planes(s, 0.0, kParaxialEach, planes)) {
-    s.out.write(kNoSet);
-    return;
-  }
+  if (!paraxial_planes(rays, s.out, 0.0, kParaxialEach, planes)) return;
   s.out.write(kImages, planes.zx / kMicron, planes.zy / kMicron);
   const std::optional<double> plane = ask_fixed(s.dialogue(), [&] { s.out.write(kPlane); });
   if (!plane) return;
@@ -99,12 +93,14 @@ void diff_command(Lumiray& s, const std::string& typed) {
     return std::sqrt(x * x + y * y);
   };
   Ray r;
-  if (!lqio_read(s, 1, r)) return;
+  if (!rays.get(1, r)) return;
   double rmax = radius(r), rmin = rmax;
-  for (long i = 3; i <= s.ntot && lqio_read(s, i, r); ++i) {
-    rmax = std::max(rmax, radius(r));
-    rmin = std::min(rmin, radius(r));
-  }
+  const bool whole = each_ray(rays, 3, [&](long, const Ray& q) {
+    rmax = std::max(rmax, radius(q));
+    rmin = std::min(rmin, radius(q));
+    return true;
+  });
+  if (!whole) return;
   s.out.write(kExtent, rmax, rmin);
   double range = 1.05 * rmax / kMicron;
   if (!ask_number(s.dialogue(), [&] { s.out.write(kRange, range); }, range)) return;
@@ -117,15 +113,16 @@ void diff_command(Lumiray& s, const std::string& typed) {
 
   std::vector<long> counts(static_cast<std::size_t>(n) + 1, 0);
   long outside = 0;
-  const long total = s.ntot;
-  for (long i = 1; i <= total && lqio_read(s, i, r); ++i) {
-    const int k = brightness_ring(radius(r), rr, n);
+  const bool counted = each_ray(rays, 1, [&](long, const Ray& q) {
+    const int k = brightness_ring(radius(q), rr, n);
     if (k == 0) {
       if (++outside <= kReportedOutside) s.out.write(kOutside);
-      continue;
+    } else {
+      ++counts[static_cast<std::size_t>(k)];
     }
-    ++counts[static_cast<std::size_t>(k)];
-  }
+    return true;
+  });
+  if (!counted) return;
   s.out.write(kOutsideCount, outside);
 
   file->write(kText, qx::trim_right(s.caption));

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "analysis/ray_tools.h"
+#include "generate/fake.h"
 #include "qx/numeric.h"
 #include "qx/text.h"
 
@@ -13,7 +14,6 @@ namespace {
 
 constexpr std::size_t kNameAnswer = 30;
 constexpr double kDegrees = 57.2957795;   // per radian
-constexpr double kPi = 3.141592654;
 constexpr double kMicron = 1.0e-6;
 constexpr double kMilli = 1.0e-3;
 constexpr int kMaxOrder = 8;

@@ -27,13 +27,21 @@ ImagePlanes image_planes(const Ray& r1, const Ray& r2, double product_limit, dou
   return p;
 }
 
-bool paraxial_planes(Lumiray& s, double product_limit, double each_limit, ImagePlanes& planes) {
+bool paraxial_planes(RaySource& rays, qx::Output& out, double product_limit, double each_limit, ImagePlanes& planes) {
   static const qx::Format kBad{"(1H ,'Bad paraxial rays.')"};
   Ray r1, r2;
-  if (s.ntot < 2 || !lqio_read(s, 1, r1) || !lqio_read(s, 2, r2)) return false;
+  if (rays.count() < 2 || !rays.get(1, r1) || !rays.get(2, r2)) return false;
   planes = image_planes(r1, r2, product_limit, each_limit);
-  if (planes.degenerate) s.out.write(kBad);
+  if (planes.degenerate) out.write(kBad);
   return true;
+}
+
+bool has_rays(Lumiray& s, DataSet& rays, std::string_view who, long least) {
+  static const qx::Format kTooFew{"(1H ,A,' - The ray set holds ',I6,' rays; at least ',I1,' are needed.')"};
+  if (!rays.ready(who)) return false;
+  if (rays.count() >= least) return true;
+  s.out.write(kTooFew, std::string(who), rays.count(), static_cast<int>(least));
+  return false;
 }
 
 std::string output_name(std::string_view name, std::string_view extension) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/ray_source.h"
 #include "app/state.h"
 
 namespace lumiray {
@@ -22,9 +23,13 @@ struct ImagePlanes {
 // Degenerate when |dth * dph| < product_limit, or |dth| or |dph| < each_limit.
 ImagePlanes image_planes(const Ray& r1, const Ray& r2, double product_limit, double each_limit);
 
-// Reads the paraxial rays 1 and 2 of the current set and reports "Bad paraxial rays." when
-// they are degenerate. False (nothing printed) when the set has fewer than two rays.
-bool paraxial_planes(Lumiray& s, double product_limit, double each_limit, ImagePlanes& planes);
+// Reads the paraxial rays 1 and 2 and reports "Bad paraxial rays." when they are
+// degenerate. False (nothing printed) when the set has fewer than two rays.
+bool paraxial_planes(RaySource& rays, qx::Output& out, double product_limit, double each_limit, ImagePlanes& planes);
+
+// The current data set when it holds at least `least` rays; otherwise a message with the
+// routine's prefix and false.
+bool has_rays(Lumiray& s, DataSet& rays, std::string_view who, long least);
 
 // An output name: a name without "." is cut at its first blank, to at most 26 characters,
 // and gets the extension; a name with "." is used as given.

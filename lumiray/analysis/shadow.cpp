@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "analysis/ray_tools.h"
+#include "generate/fake.h"
 #include "io/lqio.h"
 #include "qx/text.h"
 
@@ -14,7 +15,6 @@ namespace {
 constexpr double kTiny = 1.0e-10;           // smaller periods, widths and rotations are none
 constexpr double kParaxialProduct = 1.0e-30;
 constexpr double kMicron = 1.0e-6;
-constexpr double kPi = 3.141592654;
 constexpr int kScale = 60;                  // stars of the progress scale
 constexpr std::size_t kNameAnswer = 30;     // a name typed at the prompt (A30)
 const Grid kDefaultGrid;
@@ -75,7 +75,6 @@ bool grid_passes(const Grid& g, double x, double y) {
 }
 
 void shadow_command(Lumiray& s, const std::string& typed) {
-  static const qx::Format kNoSet{"(1H ,'?LQGRID - No ray set with paraxial rays: use DATA or FAKE first.')"};
   static const qx::Format kAskName{"(1H ,'Filename for output rayset (CR for ',A,') > ',$)"};
   static const qx::Format kCannot{"(1H ,'?LQGRID - Unable to open ',A,'.')"};
   static const qx::Format kImages{"(1H ,/,1H ,' X Image = ',1P,G13.5,' um',/,1H ,' Y Image = ',1P,G13.5,' um')"};
@@ -91,10 +90,8 @@ void shadow_command(Lumiray& s, const std::string& typed) {
                                 "1H ,'The output rayset is in file ',A,'.')"};
 
   // Without the paraxial rays there are no image planes and no output set to begin.
-  if (!s.rays.reader || s.ntot < 2) {
-    s.out.write(kNoSet);
-    return;
-  }
+  DataSet rays(s);
+  if (!has_rays(s, rays, "?LQGRID", 2)) return;
   std::string name(qx::trim_right(typed));
   if (name.empty()) {
     const std::string current = name_before_dot(s.data_file);
@@ -106,10 +103,7 @@ void shadow_command(Lumiray& s, const std::string& typed) {
   name = output_name(name, ".bin");
 
   ImagePlanes planes;
-  if (!paraxial_planes(s, kParaxialProduct, 0.0, planes)) {
-    s.out.write(kNoSet);
-    return;
-  }
+  if (!paraxial_planes(rays, s.out, kParaxialProduct, 0.0, planes)) return;
   s.out.write(kImages, planes.zx / kMicron, planes.zy / kMicron);
   const std::optional<double> plane = ask_fixed(s.dialogue(), [&] { s.out.write(kPlane); });
   if (!plane) return;
@@ -127,29 +121,24 @@ void shadow_command(Lumiray& s, const std::string& typed) {
     s.out.write(kCannot, name);
     return;
   }
-  const long total = s.ntot;
-  Ray r;
-  // The paraxial rays go first, untested, so that the output set has image planes too.
-  for (long i = 1; i <= 2; ++i)
-    if (!lqio_read(s, i, r) || !lqio_write(s, 'W', r)) {
-      s.rays.writer.reset();
-      return;
-    }
+  const long total = rays.count();
   s.out.write(kScaleLine, std::string(kScale, '_'));
   Stars stars(s.out, total / kScale, kScale + 1, 0);
   long passed = 0;
-  for (long i = 3; i <= total; ++i) {
-    if (!lqio_read(s, i, r)) break;
-    if (grid_passes(*grid, r.x + r.th * z, r.y + r.ph * z)) {
-      if (!lqio_write(s, 'W', r)) {
-        s.rays.writer.reset();
-        return;
-      }
-      ++passed;
-    }
+  const bool whole = each_ray(rays, 1, [&](long i, const Ray& r) {
+    // The paraxial rays go first, untested, so that the output set has image planes too.
+    if (i <= 2) return lqio_write(s, 'W', r);
     stars.tick(i - 2);
-  }
+    if (!grid_passes(*grid, r.x + r.th * z, r.y + r.ph * z)) return true;
+    ++passed;
+    return lqio_write(s, 'W', r);
+  });
   stars.finish();
+  // A set cut short or a failed write leaves the older file of that name as it was.
+  if (!whole) {
+    s.rays.writer.reset();
+    return;
+  }
   lqio_close(s, 'W');
   s.out.write(kDone, total, passed, name);
 }

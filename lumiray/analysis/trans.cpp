@@ -32,7 +32,6 @@ bool passes_collimator(const CoefficientSet& c, const Ray& r) {
 void trans_command(Lumiray& s, const qx::CommandLine& line, const std::string& typed) {
   static const qx::Format kHead{"(1H ,78('-'),/,1H ,20X,'Transfer the present rayset with a power series',/,"
                                 "1H ,78('-'),/,1H )"};
-  static const qx::Format kNoSet{"(1H ,'?TRANS - No ray set: use DATA or FAKE first.')"};
   static const qx::Format kAsk{"(1H ,'Filename for aberration coefficients > ',$)"};
   static const qx::Format kObtain{"(1H ,/,1H ,'<<< Obtain aberration coefficients and system',' parameters >>> ')"};
   static const qx::Format kNoCoefficients{"(1H ,'Error getting coefficients')"};
@@ -41,10 +40,8 @@ void trans_command(Lumiray& s, const qx::CommandLine& line, const std::string& t
   static const qx::Format kPassed{"(1H ,I6,' rays passed through to end of system.')"};
 
   s.out.write(kHead);
-  if (!s.rays.reader) {
-    s.out.write(kNoSet);
-    return;
-  }
+  DataSet rays(s);
+  if (!rays.ready("?TRANS")) return;
   std::string name(qx::trim_right(typed));
   if (name.empty()) {
     const std::optional<std::string> answer = ask_name(s.dialogue(), [&] { s.out.write(kAsk); }, kNameAnswer);
@@ -64,21 +61,16 @@ void trans_command(Lumiray& s, const qx::CommandLine& line, const std::string& t
     s.out.write(kCannot);
     return;
   }
-  const long total = s.ntot;
-  long passed = 0;
   Stars stars(s.out, kStarEvery, kStarsPerLine, kStarIndent);
-  Ray r;
-  for (long i = 1; i <= total && lqio_read(s, i, r); ++i) {
+  const bool whole = each_ray(rays, 1, [&](long i, const Ray& r) {
     stars.tick(i);
-    if (!passes_collimator(s.coef, r)) continue;
-    if (!lqio_write(s, 'W', raymap(s.coef, r))) {
-      stars.finish();
-      s.rays.writer.reset();
-      return;
-    }
-    ++passed;
-  }
+    return !passes_collimator(s.coef, r) || lqio_write(s, 'W', raymap(s.coef, r));
+  });
   stars.finish();
+  if (!whole) {
+    s.rays.writer.reset();
+    return;
+  }
   // The mapped rays are the current set now; the focal positions of the old system are gone.
   s.fake.focus_known = false;
   lqio_close(s, 'W');

@@ -143,7 +143,7 @@ TEST_F(Analyses, DeltaeWithOneEnergyWritesNoHistogram) {
   write_rays(dir / "empty.bin", {});
   const auto r = run("DATA flat\nDELTAE flat.fit\nDATA empty\nDELTAE e\nEXIT\n");
   EXPECT_NE(r.out.find("%DELTAE - All rays have one energy deviation"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("?DELTAE - No ray set"), std::string::npos);
+  EXPECT_NE(r.out.find("?DELTAE - The ray set holds      0 rays; at least 1 are needed."), std::string::npos);
   EXPECT_FALSE(fs::exists(dir / "flat.fit"));
   EXPECT_FALSE(fs::exists(dir / "DEflat.bin"));
   EXPECT_FALSE(fs::exists(dir / "e.fit"));
@@ -266,7 +266,7 @@ TEST_F(Analyses, TransAllMissAndAFailedReadEndTheCommand) {
   qxtest::write_file(dir / "bad.cof", " Bad\n 1 2 3\n");
   write_rays(dir / "in.bin", {Ray{}, Ray{0, 1e-3, 0, 1e-3, 0}, Ray{1e-6, 0, 0, 0, 0}});
   const auto r = run("TRANS/N off\nDATA in\nTRANS/N bad\nNTOT\nTRANS/N off\nNTOT\nEXIT\n");
-  EXPECT_NE(r.out.find("?TRANS - No ray set"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("?TRANS - No ray file is open; use DATA or FAKE first."), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Error getting coefficients"), std::string::npos);
   EXPECT_FALSE(fs::exists(dir / "badt.bin"));
   EXPECT_NE(r.out.find("Total number of ray vectors =          3"), std::string::npos);
