@@ -18,7 +18,6 @@ namespace {
 
 constexpr double kMicron = 1.0e-6;
 constexpr double kMilli = 1.0e-3;
-constexpr std::size_t kNameAnswer = 30;
 constexpr int kFileUnit = 4;
 
 // Smallest and largest value of one coordinate.
@@ -58,12 +57,9 @@ void deltae_command(Lumiray& s, const std::string& typed) {
   s.out.write(kHead);
   DataSet rays(s);
   if (!has_rays(s, rays, "?DELTAE", 1)) return;
-  std::string name(qx::trim_right(typed));
-  if (name.empty()) {
-    const std::optional<std::string> answer = ask_name(s.dialogue(), [&] { s.out.write(kAsk); }, kNameAnswer);
-    if (!answer || answer->empty()) return;
-    name = *answer;
-  }
+  const std::optional<std::string> asked = name_or_ask(s, typed, kAsk);
+  if (!asked) return;
+  std::string name = *asked;
   name = output_name(name, ".fit");
   if (!may_write(s, "DELTAE", name)) return;
   const std::unique_ptr<qx::FileOutput> file = qx::FileOutput::open(name, qx::FileOutput::Mode::atomic, kFileUnit);

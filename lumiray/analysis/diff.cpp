@@ -63,7 +63,7 @@ void diff_command(Lumiray& s, const std::string& typed) {
     if (!current.empty()) name = current + "br";
   }
   if (name.empty()) {
-    const std::optional<std::string> answer = ask_name(s.dialogue(), [&] { s.out.write(kAsk); }, kNameAnswer);
+    const std::optional<std::string> answer = ask_file_name(s.dialogue(), kAsk, kNameAnswer);
     if (!answer || answer->empty()) return;
     name = *answer;
   }

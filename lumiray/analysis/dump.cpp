@@ -15,7 +15,6 @@ namespace lumiray {
 
 namespace {
 
-constexpr std::size_t kNameAnswer = 30;     // a name typed at the prompt (A30)
 constexpr std::size_t kCaptionField = 70;   // the dump's caption line (A70)
 constexpr int kSkipped = 3;                 // header lines after the caption
 constexpr int kDumpUnit = 4;
@@ -46,12 +45,9 @@ void dump_command(Lumiray& s, const std::string& typed) {
   static const qx::Format kCount{"(1H ,I6,' rays in data file.')"};
   static const qx::Format kRange{"(1H ,'Energy spread range: ',1P,G12.5,' to ',1P,G12.5)"};
 
-  std::string name(qx::trim_right(typed));
-  if (name.empty()) {
-    const std::optional<std::string> answer = ask_name(s.dialogue(), [&] { s.out.write(kAsk); }, kNameAnswer);
-    if (!answer || answer->empty()) return;
-    name = *answer;
-  }
+  const std::optional<std::string> asked = name_or_ask(s, typed, kAsk);
+  if (!asked) return;
+  std::string name = *asked;
   name = output_name(name, ".txt");
   const std::string rays_name = ray_file_name(name_before_dot(name));
   std::error_code ec;

@@ -12,7 +12,6 @@ namespace lumiray {
 
 namespace {
 
-constexpr std::size_t kNameAnswer = 30;
 constexpr double kDegrees = 57.2957795;   // per radian
 constexpr double kMicron = 1.0e-6;
 constexpr double kMilli = 1.0e-3;
@@ -75,12 +74,9 @@ void find_command(Lumiray& s, const qx::CommandLine& line, const std::string& ty
   static const qx::Format kEnd{"(1H ,78('-'),/,1H )"};
 
   s.out.write(kHead);
-  std::string name(qx::trim_right(typed));
-  if (name.empty()) {
-    const std::optional<std::string> answer = ask_name(s.dialogue(), [&] { s.out.write(kAsk); }, kNameAnswer);
-    if (!answer || answer->empty()) return;
-    name = *answer;
-  }
+  const std::optional<std::string> asked = name_or_ask(s, typed, kAsk);
+  if (!asked) return;
+  std::string name = *asked;
   const int got = cofrev(s.dialogue(), name, line.option, s.coef);
   if (got == 1) s.out.write(kUnable, "\a");
   if (got != 0) return;

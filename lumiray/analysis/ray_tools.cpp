@@ -103,6 +103,15 @@ std::optional<std::string> ask_name(Dialogue d, const std::function<void()>& pro
   }
 }
 
+std::optional<std::string> name_or_ask(Lumiray& s, const std::string& typed, const qx::Format& prompt) {
+  constexpr std::size_t kNameAnswer = 30;
+  std::string name(qx::trim_right(typed));
+  if (!name.empty()) return name;
+  std::optional<std::string> answer = ask_file_name(s.dialogue(), prompt, kNameAnswer);
+  if (!answer || answer->empty()) return std::nullopt;
+  return answer;
+}
+
 void Stars::tick(long count) {
   if (every_ < 1 || count % every_ != 0) return;
   if (on_line_ == 0 && indent_ > 0) out_.put(std::string(static_cast<std::size_t>(indent_), ' '));

@@ -49,6 +49,10 @@ bool may_write(Lumiray& s, std::string_view routine, const std::string& name);
 // that show a value. "" for a blank answer, empty at the end of the input.
 std::optional<std::string> ask_name(Dialogue d, const std::function<void()>& prompt, std::size_t width);
 
+// The file name typed with the command, else the answer to the prompt (A30). Empty when
+// the answer is blank or the input ends: the command then ends.
+std::optional<std::string> name_or_ask(Lumiray& s, const std::string& typed, const qx::Format& prompt);
+
 // Progress stars: one every `every` rays, `per_line` to a line, each line indented.
 class Stars {
  public:

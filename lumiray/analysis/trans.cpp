@@ -10,7 +10,6 @@ namespace lumiray {
 
 namespace {
 
-constexpr std::size_t kNameAnswer = 30;
 constexpr long kStarEvery = 100;
 constexpr int kStarsPerLine = 50;
 constexpr int kStarIndent = 15;
@@ -42,12 +41,9 @@ void trans_command(Lumiray& s, const qx::CommandLine& line, const std::string& t
   s.out.write(kHead);
   DataSet rays(s);
   if (!rays.ready("?TRANS")) return;
-  std::string name(qx::trim_right(typed));
-  if (name.empty()) {
-    const std::optional<std::string> answer = ask_name(s.dialogue(), [&] { s.out.write(kAsk); }, kNameAnswer);
-    if (!answer || answer->empty()) return;
-    name = *answer;
-  }
+  const std::optional<std::string> asked = name_or_ask(s, typed, kAsk);
+  if (!asked) return;
+  std::string name = *asked;
   s.out.write(kObtain);
   // A failed read keeps the previous coefficient set.
   const int got = cofrev(s.dialogue(), name, line.option, s.coef);
