@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "analysis/plotdata.h"
 #include "analysis/ray_tools.h"
 #include "io/lqio.h"
 #include "qx/numeric.h"
@@ -18,7 +19,6 @@ namespace {
 
 constexpr double kMicron = 1.0e-6;
 constexpr double kMilli = 1.0e-3;
-constexpr int kFileUnit = 4;
 
 // Smallest and largest value of one coordinate.
 struct Extent {
@@ -40,9 +40,8 @@ void deltae_command(Lumiray& s, const std::string& typed) {
   static const qx::Format kHead{"(1H ,78('-'),/,1H ,/,1H ,20X,'DELTA E sorting options',/,1H ,/,1H ,78('-'),/,"
                                 "1H ,/,1H )"};
   static const qx::Format kAsk{"(1H ,11X,'Filename for output > ',$)"};
-  static const qx::Format kCannot{"(1H ,'?DELTAE - Unable to open ',A)"};
+  static const qx::Format kCannotWrite{"(1H ,'?DELTAE - Unable to write ',A)"};
   static const qx::Format kFile{"(1H ,'DE histogram file is: ',A)"};
-  static const qx::Format kText{"(1H ,A)"};
   static const qx::Format kRanges{
       "(1H ,'X-axis spread range: ',1P,G12.5,' to ',1P,G12.5,'micron',/,"
       "1H ,'Y-axis spread range: ',1P,G12.5,' to ',1P,G12.5,'micron',/,"
@@ -61,12 +60,8 @@ void deltae_command(Lumiray& s, const std::string& typed) {
   if (!asked) return;
   std::string name = *asked;
   name = output_name(name, ".fit");
-  if (!may_write(s, "DELTAE", name)) return;
-  const std::unique_ptr<qx::FileOutput> file = qx::FileOutput::open(name, qx::FileOutput::Mode::atomic, kFileUnit);
-  if (!file) {
-    s.out.write(kCannot, name);
-    return;
-  }
+  const std::unique_ptr<qx::FileOutput> file = open_plot_file(s, name, qx::FileOutput::Mode::atomic, "?DELTAE");
+  if (!file) return;
   s.out.write(kFile, name);
 
   Extent x, y, th, ph, d;
@@ -103,13 +98,12 @@ void deltae_command(Lumiray& s, const std::string& typed) {
     return;
   }
   s.out.write(kAlpha, rearranged);
-  file->write(kText, qx::trim_right(s.caption));
-  for (const char* header : {"DE (%)", "Counts/Total (%)", "5,0", "0", "0", "0"}) file->write(kText, header);
+  write_plot_header(*file, s.caption, "DE (%)", "Counts/Total (%)", "5,0");
   // Each bin is written at its centre.
   for (int k = 1; k <= kDeltaBins; ++k)
     file->write(kPoint, d.lo + (k - 1) * spread / (kDeltaBins - 1),
                 100.0 * static_cast<double>(counts[static_cast<std::size_t>(k)]) / static_cast<double>(seen));
-  if (!file->commit()) s.out.write(kCannot, name);
+  if (!file->commit()) s.out.write(kCannotWrite, name);
   lqio_open(s, 'E', "");
 }
 

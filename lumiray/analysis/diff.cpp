@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 
+#include "analysis/plane.h"
+#include "analysis/plotdata.h"
 #include "analysis/ray_tools.h"
 #include "generate/fake.h"
 #include "io/lqio.h"
@@ -15,13 +17,11 @@ namespace lumiray {
 
 namespace {
 
-constexpr double kParaxialEach = 1.0e-20;
 constexpr double kMicron = 1.0e-6;
 constexpr int kDefaultRings = 20;
 constexpr int kMaxRings = 1000;
 constexpr int kReportedOutside = 10;
 constexpr std::size_t kNameAnswer = 30;
-constexpr int kFileUnit = 4;
 
 const qx::Format kRule{"(1H ,78('-'))"};
 
@@ -39,17 +39,14 @@ void diff_command(Lumiray& s, const std::string& typed) {
   static const qx::Format kTitle{"(1H ,20X,'Differential brightness options')"};
   static const qx::Format kAsk{"(1H ,'Output filename > ',$)"};
   static const qx::Format kOutput{"(1H ,20X,'Output in file ',A)"};
-  static const qx::Format kCannot{"(1H ,'?LQDIFF - Unable to open ',A,/,1H ,/,1H )"};
+  static const qx::Format kCannotWrite{"(1H ,'?LQDIFF - Unable to write ',A)"};
   static const qx::Format kRings{"(1H ,'Number of annuli (CR for N=20) > ',$)"};
-  static const qx::Format kImages{"(1H ,'X image = ',1P,G13.5,' um Y image = ',1P,G13.5,' um')"};
-  static const qx::Format kPlane{"(1H ,'Image distance (micron) (CR for 0) > ',$)"};
   static const qx::Format kExtent{"(1H ,'R max = ',1P,G13.5,' R min = ',1P,G13.5)"};
   static const qx::Format kRange{"(1H ,'Range = ',1P,G12.5,'micron, required range (micron) > ',$)"};
   static const qx::Format kZeroRange{"(1H ,'?LQDIFF - Zero range.')"};
   static const qx::Format kUsing{"(1H ,'Using a maximum range of ',1P,G12.5,' micron')"};
   static const qx::Format kOutside{"(1H ,'Ray outside range.')"};
   static const qx::Format kOutsideCount{"(1H ,'Number of rays outside range = ',I6)"};
-  static const qx::Format kText{"(1H ,A)"};
   static const qx::Format kPoint{"(1H ,1P,G12.5,',',1P,G12.5,',',1P,G12.5)"};
 
   s.out.write(kRule);
@@ -59,7 +56,7 @@ void diff_command(Lumiray& s, const std::string& typed) {
   if (!has_rays(s, rays, "?LQDIFF", 2)) return;
   std::string name(qx::trim_right(typed));
   if (name.empty()) {
-    const std::string current = name_before_dot(s.data_file);
+    const std::string current = base_name(s.data_file);
     if (!current.empty()) name = current + "br";
   }
   if (name.empty()) {
@@ -67,30 +64,22 @@ void diff_command(Lumiray& s, const std::string& typed) {
     if (!answer || answer->empty()) return;
     name = *answer;
   }
-  name = name_before_dot(name) + ".fit";
+  name = base_name(name) + ".fit";
   s.out.write(kOutput, name);
-  if (!may_write(s, "LQDIFF", name)) return;
   // The file takes its name only when it is complete.
-  const std::unique_ptr<qx::FileOutput> file = qx::FileOutput::open(name, qx::FileOutput::Mode::atomic, kFileUnit);
-  if (!file) {
-    s.out.write(kCannot, name);
-    return;
-  }
+  const std::unique_ptr<qx::FileOutput> file = open_plot_file(s, name, qx::FileOutput::Mode::atomic, "?LQDIFF", 2);
+  if (!file) return;
   const std::optional<double> rings = ask_fixed(s.dialogue(), [&] { s.out.write(kRings); });
   if (!rings) return;
   const int rounded = static_cast<int>(qx::nearest_int(std::clamp(*rings, -1.0, kMaxRings + 1.0)).value_or(0));
   const int n = rounded < 1 ? kDefaultRings : std::min(rounded, kMaxRings);
 
-  ImagePlanes planes;
-  if (!paraxial_planes(rays, s.out, 0.0, kParaxialEach, planes)) return;
-  s.out.write(kImages, planes.zx / kMicron, planes.zy / kMicron);
-  const std::optional<double> plane = ask_fixed(s.dialogue(), [&] { s.out.write(kPlane); });
+  const std::optional<double> plane = ask_image_distance(s, image_planes(rays, ParaxialTest::each_slope, s.out));
   if (!plane) return;
-  const double z = *plane * kMicron;
-
+  const double z = *plane;
   const auto radius = [z](const Ray& r) {
-    const double x = r.x + r.th * z, y = r.y + r.ph * z;
-    return std::sqrt(x * x + y * y);
+    const Point p = at_plane(r, z);
+    return std::sqrt(p.x * p.x + p.y * p.y);
   };
   Ray r;
   if (!rays.get(1, r)) return;
@@ -125,9 +114,7 @@ void diff_command(Lumiray& s, const std::string& typed) {
   if (!counted) return;
   s.out.write(kOutsideCount, outside);
 
-  file->write(kText, qx::trim_right(s.caption));
-  for (const char* header : {"Radius (mm)", "Differential Brightness (Counts/mm^u2^r)", "9,0", "0", "0", "0"})
-    file->write(kText, header);
+  write_plot_header(*file, s.caption, "Radius (mm)", "Differential Brightness (Counts/mm^u2^r)", "9,0");
   const double d = rr / n;
   for (int k = 1; k <= n; ++k) {
     const double rk = (k - 0.5) * 1000.0 * d;
@@ -135,7 +122,7 @@ void diff_command(Lumiray& s, const std::string& typed) {
     const double c = static_cast<double>(counts[static_cast<std::size_t>(k)]);
     file->write(kPoint, rk, c / area, std::sqrt(c) / area);
   }
-  if (!file->commit()) s.out.write(kCannot, name);
+  if (!file->commit()) s.out.write(kCannotWrite, name);
 }
 
 }  // namespace lumiray

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "analysis/plotdata.h"
 #include "analysis/ray_tools.h"
 #include "io/lqio.h"
 #include "qx/listread.h"
@@ -49,7 +50,7 @@ void dump_command(Lumiray& s, const std::string& typed) {
   if (!asked) return;
   std::string name = *asked;
   name = output_name(name, ".txt");
-  const std::string rays_name = ray_file_name(name_before_dot(name));
+  const std::string rays_name = ray_file_name(base_name(name));
   std::error_code ec;
   const bool exists = std::filesystem::exists(name, ec);
   if (ec) {
@@ -73,7 +74,7 @@ void dump_command(Lumiray& s, const std::string& typed) {
   for (int i = 0; i < kSkipped; ++i) qx::read_record(*dump, skipped, kCaptionLength);
 
   // "DUMP rays.bin" would name its own input as the output.
-  if (same_file(rays_name, name)) {
+  if (std::filesystem::equivalent(rays_name, name, ec)) {
     s.out.write(kOwnInput, rays_name);
     return;
   }

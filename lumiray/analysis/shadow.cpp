@@ -3,6 +3,8 @@
 #include <cmath>
 #include <optional>
 
+#include "analysis/plane.h"
+#include "analysis/plotdata.h"
 #include "analysis/ray_tools.h"
 #include "generate/fake.h"
 #include "io/lqio.h"
@@ -13,7 +15,6 @@ namespace lumiray {
 namespace {
 
 constexpr double kTiny = 1.0e-10;           // smaller periods, widths and rotations are none
-constexpr double kParaxialProduct = 1.0e-30;
 constexpr double kMicron = 1.0e-6;
 constexpr int kScale = 60;                  // stars of the progress scale
 constexpr std::size_t kNameAnswer = 30;     // a name typed at the prompt (A30)
@@ -75,7 +76,6 @@ bool grid_passes(const Grid& g, double x, double y) {
 }
 
 void shadow_command(Lumiray& s, const std::string& typed) {
-  static const qx::Format kAskName{"(1H ,'Filename for output rayset (CR for ',A,') > ',$)"};
   static const qx::Format kCannot{"(1H ,'?LQGRID - Unable to open ',A,'.')"};
   static const qx::Format kImages{"(1H ,/,1H ,' X Image = ',1P,G13.5,' um',/,1H ,' Y Image = ',1P,G13.5,' um')"};
   static const qx::Format kPlane{"(1H ,' Plane for grid (micron, CR for 0) > ',$)"};
@@ -94,16 +94,19 @@ void shadow_command(Lumiray& s, const std::string& typed) {
   if (!has_rays(s, rays, "?LQGRID", 2)) return;
   std::string name(qx::trim_right(typed));
   if (name.empty()) {
-    const std::string current = name_before_dot(s.data_file);
+    const std::string current = base_name(s.data_file);
     const std::string fallback = current.empty() ? "shadow.bin" : current + "s.bin";
-    const std::optional<std::string> answer = ask_name(s.dialogue(), [&] { s.out.write(kAskName, fallback); }, kNameAnswer);
+    // The prompt shows the default name: a literal of the layout, its apostrophes doubled.
+    std::string quoted;
+    for (const char c : fallback) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    const qx::Format ask{"(1H ,'Filename for output rayset (CR for " + quoted + ") > ',$)"};
+    const std::optional<std::string> answer = ask_file_name(s.dialogue(), ask, kNameAnswer);
     if (!answer) return;
     name = answer->empty() ? fallback : *answer;
   }
   name = output_name(name, ".bin");
 
-  ImagePlanes planes;
-  if (!paraxial_planes(rays, s.out, kParaxialProduct, 0.0, planes)) return;
+  const ImagePlanes planes = image_planes(rays, ParaxialTest::slope_product, s.out);
   s.out.write(kImages, planes.zx / kMicron, planes.zy / kMicron);
   const std::optional<double> plane = ask_fixed(s.dialogue(), [&] { s.out.write(kPlane); });
   if (!plane) return;
@@ -129,7 +132,8 @@ void shadow_command(Lumiray& s, const std::string& typed) {
     // The paraxial rays go first, untested, so that the output set has image planes too.
     if (i <= 2) return lqio_write(s, 'W', r);
     stars.tick(i - 2);
-    if (!grid_passes(*grid, r.x + r.th * z, r.y + r.ph * z)) return true;
+    const Point p = at_plane(r, z);
+    if (!grid_passes(*grid, p.x, p.y)) return true;
     ++passed;
     return lqio_write(s, 'W', r);
   });

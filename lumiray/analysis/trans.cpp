@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "analysis/plotdata.h"
 #include "analysis/ray_tools.h"
 #include "io/lqio.h"
 #include "qx/text.h"
@@ -51,7 +52,7 @@ void trans_command(Lumiray& s, const qx::CommandLine& line, const std::string& t
   if (got != 0) return;
   s.cof_file = name;
   // The coefficient file's own name with ".bin" would be the file just read.
-  const std::string output = name_before_dot(name) + "t.bin";
+  const std::string output = base_name(name) + "t.bin";
   s.out.write(kOutput, output);
   if (lqio_open(s, 'W', output) != 0) {
     s.out.write(kCannot);
