@@ -10,7 +10,6 @@
 #include "app/edit_commands.h"
 #include "app/files.h"
 #include "app/loop.h"
-#include "app/pending.h"
 #include "fit/agp.h"
 #include "fit/mask.h"
 #include "fit/ptf.h"
@@ -28,7 +27,9 @@
 #include "reports/excitation_reports.h"
 #include "reports/listing.h"
 #include "reports/sensitivity.h"
+#include "reports/spec.h"
 #include "reports/system_reports.h"
+#include "reports/trace.h"
 #include "session/dialogue.h"
 #include "system/diagnostic_levels.h"
 

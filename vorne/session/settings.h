@@ -1,5 +1,5 @@
 // The settings the fitting commands keep between commands: PTF's unit factors and letter,
-// MASK's and AGP's last masks and MASK's tolerance. They are members of the program's state
+// MASK's and AGP's last masks and MASK's tolerance; and TRACE's qualifier settings. They are members of the program's state
 // object (state.h); the fitting commands (fit/) read and change them.
 #pragma once
 
@@ -45,6 +45,25 @@ struct FitMasks {
   Mask variables{};
   Mask coefficients{};
   double tolerance = 1.0E-6;
+};
+
+// ---- TRACE ------------------------------------------------------------------------------------
+inline constexpr int kDefaultTraceSteps = 250;   // steps when the command gives none
+inline constexpr int kMaxTraceSteps = 10000;     // more steps are cut to this many (SPEC too)
+
+// TRACE's settings, set by its qualifiers (reports/trace.cpp) and kept between commands.
+struct TraceSettings {
+  int order = 1;             // O: order of the ray transform, at least 1
+  float wait = 0.0f;         // W: seconds to wait before the plot starts
+  int font = -1;             // F: font 0-8 of the plot's texts; -1 the graphics layer's own
+  bool save = false;         // S: every step goes to "trace.dat"
+  bool collimation = true;   // C clears it: rays are not tested against pole tips and jaws
+  // What TRACE/R repeats: the last trace's device, steps, z range and plot extent.
+  bool repeatable = false;
+  char device = ' ';
+  int steps = kDefaultTraceSteps;
+  double z1 = 0.0, z2 = 0.0;   // m
+  double e1 = 0.0, e2 = 0.0;   // mm
 };
 
 }  // namespace vorne

@@ -33,6 +33,7 @@ struct Vorne {
   bool warnings = false;      // warning switch: on after a fit; gates the MAG and FOCAL notes
   FieldUnits units;           // PTF: unit factors (start values) and the unit letter chosen
   FitMasks masks;             // MASK and AGP: the last masks and MASK's tolerance
+  TraceSettings trace;        // TRACE: qualifier settings and what TRACE/R repeats
 
   int idiag = kTerminalLevel; // working diagnostic level (follows row 1, column 5)
   std::string help_file;      // help file name (at most 50 characters)
