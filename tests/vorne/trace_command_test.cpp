@@ -40,10 +40,16 @@ Counts counts(const std::string& out) {
   return c;
 }
 
-TEST(TraceCommand, QualifiersSetAndSay) {
+// The focused triplet after a walk.
+vorne::LensSystem triplet() {
   Rig r;
   r.load("triplet_focused.vrn");
-  Driven d(r.s, "");
+  r.walk();
+  return r.s;
+}
+
+TEST(TraceCommand, QualifiersSetAndSay) {
+  Driven d(triplet(), "");
   struct Case {
     const char* line;
     const char* said;
@@ -137,10 +143,7 @@ TEST(TraceCommand, CurvesStopWhereTheRayHitsABoreOrMissesAJaw) {
 }
 
 TEST(TraceCommand, RepeatAsksNothingAndUsesTheLastRangeStepsAndDevice) {
-  Rig r;
-  r.load("triplet_focused.vrn");
-  r.walk();
-  Driven d(r.s, "5 5.6\n-2 2\n");
+  Driven d(triplet(), "5 5.6\n-2 2\n");
   const std::string first = d.run("TRACE/U 30");
   EXPECT_NE(first.find("Perform a trace"), std::string::npos);
   const std::string again = d.run("TRACE/R");
@@ -155,18 +158,16 @@ TEST(TraceCommand, RepeatAsksNothingAndUsesTheLastRangeStepsAndDevice) {
 }
 
 TEST(TraceCommand, StepLimitsAndNegativePositions) {
-  Rig r;
-  r.load("triplet_focused.vrn");
-  r.walk();
+  const vorne::LensSystem sys = triplet();
   {
-    Driven d(r.s, "0 1\n\n");
+    Driven d(sys, "0 1\n\n");
     const std::string out = d.run("TRACE/U 20000");
     EXPECT_NE(out.find(" %TRACE- At most 10000 steps; 10000 taken.\n"), std::string::npos);
     EXPECT_EQ(counts(out).n, 10000);
   }
   {
     // -1 is asked again; then 0.001 m in 250 steps is below 0.1 mm a step.
-    Driven d(r.s, "-1 2\n0 0.001\n\n");
+    Driven d(sys, "-1 2\n0 0.001\n\n");
     const std::string out = d.run("TRACE/U");
     EXPECT_NE(out.find(" ?TRACE- Positions must not be negative.\n Perform a trace"), std::string::npos) << out;
     EXPECT_NE(out.find(" Step size =  4.00000E-03 mm\n Resetting step size to 0.1 mm\n"), std::string::npos) << out;
