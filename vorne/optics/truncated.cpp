@@ -1,5 +1,7 @@
 #include "optics/truncated.h"
 
+#include <cmath>
+
 #include "elements/elements.h"
 #include "optics/snapshot.h"
 #include "optics/walk.h"
@@ -76,9 +78,13 @@ TruncatedResult evaluate_truncated(Vorne& v, int order, double z, double step, c
   const int walk_order = order >= 3 ? -3 : (order == 2 ? 2 : 1);
   system_walk(v, walk_order, false);
   v.walk.chromatic = ChromaticTerms{};
-  r.ray = beam;
-  ray_transform(v, order >= 3 ? 3 : 1, r.ray, v.walk.s);
   r.s = v.walk.s;
+  r.ray = beam;
+  ray_transform(v, order >= 3 ? 3 : 1, r.ray, r.s);
+  // Inside a lens whose cut part images to infinity the third-order terms pass through a
+  // pole; exactly on it they are no numbers, and the first-order ray is all there is.
+  if (!std::isfinite(r.ray(1)) || !std::isfinite(r.ray(2)) || !std::isfinite(r.ray(3)) || !std::isfinite(r.ray(4)))
+    r.ray = apply(r.s, beam);
   if (r.at.beyond > 0.0) {
     const Mat4 d = drift_matrix(r.at.beyond);
     r.ray = apply(d, r.ray);

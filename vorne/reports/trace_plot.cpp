@@ -20,10 +20,18 @@ constexpr float kCurveLabel = 4.0f;   // "x" and "y" at the ends of the curves
 constexpr int kTicks = 5;             // major ticks asked of each axis
 constexpr double kMillimetres = 1000.0;
 
+constexpr float kMarkDepth = 0.02f;   // an outline beyond the extent stays this far inside
+
 struct Frame {
   char device;
   float z1, z2, e1, e2;   // the frame: z range (m) and extent (mm)
   float clip_y(double mm) const { return static_cast<float>(std::clamp(mm, static_cast<double>(e1), static_cast<double>(e2))); }
+  // An outline's edge: a bore or jaw beyond the extent is drawn just inside the frame, so
+  // every element still shows where it is.
+  float mark_y(double mm) const {
+    const double d = kMarkDepth * (e2 - e1);
+    return static_cast<float>(std::clamp(mm, e1 + d, e2 - d));
+  }
 };
 
 void segment(qx::Session& qx, const Frame& f, float za, float ya, float zb, float yb) {
@@ -84,15 +92,15 @@ void draw_outlines(qx::Session& qx, const LensSystem& s, const Frame& f) {
       const float z = static_cast<float>(start);
       const double offset = s.p(k, 3) * kMillimetres;
       const double width = s.p(k, 4) * kMillimetres;
-      segment(qx, f, z, f.e2, z, f.clip_y(offset + width));
-      segment(qx, f, z, f.e1, z, f.clip_y(offset - width));
+      segment(qx, f, z, f.e2, z, f.mark_y(offset + width));
+      segment(qx, f, z, f.e1, z, f.mark_y(offset - width));
     } else if (t.polarity != 0 && inside) {
       const float za = static_cast<float>(std::max(start, static_cast<double>(f.z1)));
       const float zb = static_cast<float>(std::min(end, static_cast<double>(f.z2)));
       const double r = bore_radius(s, k);
       if (r >= 0.0) {
-        draw_pole(qx, f, za, zb, f.e2, f.clip_y(r * kMillimetres));
-        draw_pole(qx, f, za, zb, f.e1, f.clip_y(-r * kMillimetres));
+        draw_pole(qx, f, za, zb, f.e2, f.mark_y(r * kMillimetres));
+        draw_pole(qx, f, za, zb, f.e1, f.mark_y(-r * kMillimetres));
       } else {
         // Field values, no bore: the element's ends across the whole frame.
         segment(qx, f, za, f.e1, za, f.e2);
