@@ -17,6 +17,7 @@ constexpr double kMargin = 1.05;            // extents are widened by 5 %
 constexpr double kNoWidth = 1.0e-10;        // um: a window answer below this keeps the default
 constexpr long kFirstRay = 3;               // rays 1 and 2 are the paraxial rays
 constexpr std::string_view kMapOptions = "EDRIJ";
+constexpr double kWidestMap = 1.0e30;       // um, well inside single precision
 
 // Prints the extents as MAP reports them (um).
 void print_extents(Lumiray& s, long rays, const Extents& e) {
@@ -120,6 +121,13 @@ void map_command(Lumiray& s, const qx::CommandLine& line) {
     return;
   }
   h = std::fabs(h);
+  // Plot coordinates are single precision: a wider box would reach the device as infinity.
+  const double centre = s.display.window ? std::max(std::fabs(e->xmin + e->xmax), std::fabs(e->ymin + e->ymax)) : 0.0;
+  if (!((centre + h) * kMicronsPerMetre < kWidestMap)) {
+    static const qx::Format kTooWide{"(1H ,'? - The map is too wide to plot.')"};
+    s.out.write(kTooWide);
+    return;
+  }
   take_run_number(s.out);
   lqmap(s, device, rays, z, h, *e);
   static const qx::Format kPreparing{"(1H ,'Preparing to map at Z = ',1P,G13.5,' m')"};

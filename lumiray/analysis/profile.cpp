@@ -80,6 +80,12 @@ void profile_command(Lumiray& s, const qx::CommandLine& line) {
     s.out.write(kZero);
     return;
   }
+  // A range beyond that of a double would put infinite channel positions in the file.
+  if (!std::isfinite(range.xrange())) {
+    static const qx::Format kTooWide{"(1H ,'?LQPROFILE - The range is too wide to histogram.')"};
+    s.out.write(kTooWide);
+    return;
+  }
   const double lo = range.xmin, hi = range.xmax;
 
   static const qx::Format kNames{"(1H ,'Plot name : ',A,' Default filename : ',A)"};
@@ -134,8 +140,14 @@ void profile_command(Lumiray& s, const qx::CommandLine& line) {
   const double centre = (lo + hi) / 2.0;
   for (int c = first; c <= last; ++c) {
     const std::int32_t k = channel[static_cast<std::size_t>(c - 1)];
-    f->write(kPoint, ((c - 1) * (hi - lo) / *n + lo - centre) * scale, count_field(k, 5),
-             std::sqrt(static_cast<double>(k)));
+    const double at = ((c - 1) * ((hi - lo) / *n) + (lo - centre)) * scale;
+    // Near the end of the double range a position can overflow; the file is then not kept.
+    if (!std::isfinite(at)) {
+      static const qx::Format kTooWide{"(1H ,'?LQPROFILE - The range is too wide to histogram.')"};
+      s.out.write(kTooWide);
+      return;
+    }
+    f->write(kPoint, at, count_field(k, 5), std::sqrt(static_cast<double>(k)));
   }
   f->commit();
 }

@@ -107,6 +107,12 @@ std::optional<SortRegion> data_region(Lumiray& s, RaySource& rays, double z) {
   r.range = std::max(e->xmax, e->ymax) - r.lo;
   r.lo -= kMargin * r.range;
   r.range *= 1.0 + 2.0 * kMargin;
+  // Rays spread near the end of the double range would put infinite grid points (um) in the file.
+  if (!std::isfinite(r.lo * kMicronsPerMetre) || !std::isfinite((r.lo + r.range) * kMicronsPerMetre)) {
+    static const qx::Format kTooWide{"(1H ,'?LQSORT - The rays spread too far to sort.')"};
+    s.out.write(kTooWide);
+    return std::nullopt;
+  }
   return r;
 }
 
@@ -215,6 +221,12 @@ void write_radial(Lumiray& s, RaySource& rays, const std::string& base, double z
   const std::optional<double> answer = ask_fixed(s.dialogue(), [&] { s.out.write(kStep); });
   if (!answer) return;
   const double step = *answer == 0.0 ? kDefaultStep : std::fabs(*answer) / kMicronsPerMetre;
+  // The outer radius of the last annulus, squared for its area, must stay a number.
+  if (!std::isfinite(kAnnuli * *answer * kAnnuli * *answer)) {
+    static const qx::Format kTooLong{"(1H ,'?LQSORT - The step is too long.')"};
+    s.out.write(kTooLong);
+    return;
+  }
   const std::string name = secondary_name(base, ".fit");
   s.out.write(kOutputFile, name);
   const std::unique_ptr<qx::FileOutput> f = open_plot_file(s, name, qx::FileOutput::Mode::create_new, "?LQSORT");

@@ -429,6 +429,19 @@ TEST_F(Analysis, EmptyOneRayAndFlatSetsGetMessages) {
   EXPECT_FALSE(fs::exists(dir / "plt01.ps"));
 }
 
+// Rays at the ends of the double range: no infinite grid point or channel reaches a file.
+TEST_F(Analysis, RaysSpreadBeyondTheRangeOfADoubleAreRefused) {
+  write_set(dir / "wide.bin", {{0, 0, 0, 0, 0}, {0, 1e-3, 0, 1e-3, 0}, {-1e308, 0, -1e308, 0, 0},
+                               {1e308, 0, 1e308, 0, 0}});
+  const auto r = run("DATA wide\nSORT\n\n\nPROFIL/X\nMAP/Q\nX\n\nEXIT\n");
+  EXPECT_NE(r.out.find(" ?LQSORT - The rays spread too far to sort.\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" ?LQPROFILE - The range is too wide to histogram.\n"), std::string::npos);
+  EXPECT_NE(r.out.find(" ? - The map is too wide to plot.\n"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "wide.agp"));
+  EXPECT_FALSE(fs::exists(dir / "widex.fit"));
+  EXPECT_FALSE(fs::exists(dir / "plt01.ps"));
+}
+
 TEST_F(Analysis, OutputsNeverReplaceTheDataSetAndSecondaryFilesAreNew) {
   write_set(dir / "x.agp", beam(30, 0, 0, 2e-6, 2e-6));
   qxtest::write_file(dir / "s.lpt", "keep\n");
