@@ -167,6 +167,13 @@ bool write_grid(Lumiray& s, qx::FileOutput& f, const SortRegion& r, const Grid& 
   return false;
 }
 
+// A secondary file of SORT, named and announced; it must be new.
+std::unique_ptr<qx::FileOutput> open_secondary(Lumiray& s, const std::string& base, std::string_view extension) {
+  const std::string name = secondary_name(base, extension);
+  s.out.write(kOutputFile, name);
+  return open_plot_file(s, name, qx::FileOutput::Mode::create_new, "?LQSORT");
+}
+
 // A percentage in four columns: F4.0 from 99.95, F4.1 from 9.995, else F4.2.
 std::string percent_field(double p) {
   if (p >= 99.95) return qx::edit_f(p, 4, 0);
@@ -178,19 +185,17 @@ void write_percentages(Lumiray& s, const std::string& base, const SortRegion& r,
                        std::int32_t cmax, double z) {
   static const qx::Format kWriting{"(1H ,'Writing a percentage file.')"};
   static const qx::Format kAsk{"(1H ,'Percent of Total or Maximum > ',$)"};
+  static const qx::Format kNoCounts{"(1H ,'?LQSORT - No counts to take a percentage of; no file written.')"};
   s.out.write(kWriting);
   const std::optional<char> which = ask_letter(s.dialogue(), kAsk);
   if (!which) return;
   const bool maximum = *which == 'M';
   const std::int64_t q = maximum ? cmax : s.ntot;
-  if (q <= 0) {
-    static const qx::Format kNoCounts{"(1H ,'?LQSORT - No counts to take a percentage of; no file written.')"};
+  if (q <= 0) {   // every ray fell outside the grid
     s.out.write(kNoCounts);
     return;
   }
-  const std::string name = secondary_name(base, ".lpt");
-  s.out.write(kOutputFile, name);
-  const std::unique_ptr<qx::FileOutput> f = open_plot_file(s, name, qx::FileOutput::Mode::create_new, "?LQSORT");
+  const std::unique_ptr<qx::FileOutput> f = open_secondary(s, base, ".lpt");
   if (!f) return;
   static const qx::Format kRow{"(1H ,A)"};
   std::string row = count_field(q, 4) + "- ";
@@ -227,9 +232,7 @@ void write_radial(Lumiray& s, RaySource& rays, const std::string& base, double z
     s.out.write(kTooLong);
     return;
   }
-  const std::string name = secondary_name(base, ".fit");
-  s.out.write(kOutputFile, name);
-  const std::unique_ptr<qx::FileOutput> f = open_plot_file(s, name, qx::FileOutput::Mode::create_new, "?LQSORT");
+  const std::unique_ptr<qx::FileOutput> f = open_secondary(s, base, ".fit");
   if (!f) return;
   static const qx::Format kOut{"(1H ,'Radius out of range, I = ',A,' r = ',1P,G13.5)"};
   std::vector<std::int32_t> annulus(kAnnuli, 0);
@@ -277,9 +280,7 @@ void write_edge_scan(Lumiray& s, const std::string& base, const SortRegion& r, c
   static const qx::Format kWriting{"(1H ,'Writing an edge scan file.')"};
   static const qx::Format kRecord{"(1H ,I2,',',A,',',1P,G13.5)"};
   s.out.write(kWriting);
-  const std::string name = secondary_name(base, ".FIT");
-  s.out.write(kOutputFile, name);
-  const std::unique_ptr<qx::FileOutput> f = open_plot_file(s, name, qx::FileOutput::Mode::create_new, "?LQSORT");
+  const std::unique_ptr<qx::FileOutput> f = open_secondary(s, base, ".FIT");
   if (!f) return;
   write_plot_header(*f, "Edge scan " + base, "Channel", "Number of counts", "12,1");
   std::int64_t cumulative = 0;
