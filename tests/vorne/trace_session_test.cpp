@@ -67,31 +67,48 @@ TEST_F(TraceSession, TraceFileHoldsEveryStepOfTheCutSystem) {
   EXPECT_EQ(vorne_script::count(out, "  Closing trajectory file: trace.dat\n"), 3u);
 }
 
-TEST_F(TraceSession, ScreenPictureShowsFrameOutlinesAndBothTrajectories) {
-  const qx::TekDrawing d = qx::decode_tek(qxtest::read_file(dir / "screen.tek"));
-  ASSERT_FALSE(d.pages.empty());
-  const std::vector<qx::TekSegment>& seg = d.pages.back().segments;
-  // The frame: the two longest horizontal lines are its bottom and top edge.
-  int best = 0, xa = 0, xb = 0, ya = 1024, yb = -1;
-  for (const qx::TekSegment& s : seg)
-    if (s.y0 == s.y1) best = std::max(best, std::abs(s.x1 - s.x0));
-  for (const qx::TekSegment& s : seg) {
-    if (s.y0 != s.y1 || std::abs(s.x1 - s.x0) != best) continue;
-    xa = std::min(s.x0, s.x1);
-    xb = std::max(s.x0, s.x1);
-    ya = std::min(ya, s.y0);
-    yb = std::max(yb, s.y0);
+// The last page of a screen stream, read back in plot units: the frame (its two longest
+// horizontal lines) spans z1..z2 across and e1..e2 up.
+class Picture {
+ public:
+  Picture(const std::filesystem::path& stream, double z1, double z2, double e1, double e2) : z1_(z1), e1_(e1) {
+    const qx::TekDrawing d = qx::decode_tek(qxtest::read_file(stream));
+    if (d.pages.empty()) return;
+    seg_ = d.pages.back().segments;
+    int best = 0;
+    for (const qx::TekSegment& s : seg_)
+      if (s.y0 == s.y1) best = std::max(best, std::abs(s.x1 - s.x0));
+    for (const qx::TekSegment& s : seg_) {
+      if (s.y0 != s.y1 || std::abs(s.x1 - s.x0) != best) continue;
+      xa_ = std::min(s.x0, s.x1);
+      xb_ = std::max(s.x0, s.x1);
+      ya_ = std::min(ya_, s.y0);
+      yb_ = std::max(yb_, s.y0);
+    }
+    sx_ = (xb_ - xa_) / (z2 - z1);
+    sy_ = (yb_ - ya_) / (e2 - e1);
   }
-  ASSERT_GT(yb - ya, 100);
-  const double sx = (xb - xa) / kZ2;
-  const double sy = (yb - ya) / 12.0;
-  auto drawn_at = [&](double z, double mm) {
-    const double px = xa + z * sx, py = ya + (mm + 6.0) * sy;
-    for (const qx::TekSegment& s : seg)
+  bool framed() const { return yb_ - ya_ > 100; }
+  // True when a line starts or ends within two screen units of (z, mm).
+  bool drawn_at(double z, double mm) const {
+    const double px = xa_ + (z - z1_) * sx_, py = ya_ + (mm - e1_) * sy_;
+    for (const qx::TekSegment& s : seg_)
       if ((std::abs(s.x0 - px) <= 2 && std::abs(s.y0 - py) <= 2) || (std::abs(s.x1 - px) <= 2 && std::abs(s.y1 - py) <= 2))
         return true;
     return false;
-  };
+  }
+
+ private:
+  std::vector<qx::TekSegment> seg_;
+  double z1_, e1_;
+  int xa_ = 0, xb_ = 0, ya_ = 1024, yb_ = -1;
+  double sx_ = 0.0, sy_ = 0.0;
+};
+
+TEST_F(TraceSession, ScreenPictureShowsFrameOutlinesAndBothTrajectories) {
+  const Picture pic(dir / "screen.tek", 0.0, kZ2, -6.0, 6.0);
+  ASSERT_TRUE(pic.framed());
+  auto drawn_at = [&pic](double z, double mm) { return pic.drawn_at(z, mm); };
   const vorne::LensSystem sys = triplet();
   for (int k = 1; k <= kSteps + 1; ++k) {
     const double z = (k - 1) * kZ2 / kSteps;
@@ -141,6 +158,22 @@ TEST_F(TraceSession, ScanFileHoldsTheAstigmatismOfTheCutSystem) {
   ASSERT_EQ(second.size(), 4u);
   EXPECT_EQ(second[0].substr(0, 14), "   0.00000E+00");
   EXPECT_EQ(second[3].substr(0, 14), "    5.4900    ");
+}
+
+TEST(TraceSessionInput, CurvesEndAtTheStepWhereTheRayLeavesTheBore) {
+  // Drift 1 m, quadrupole of bore 2 mm without field, drift 0.5 m; the ray leaves the axis at
+  // 3 mrad: 3 mm off at the lens entrance (step 11 of 20 over 0..2 m).
+  const qxtest::TempDir dir;
+  const std::string load = vorne_script::load_text(
+      dir, "Bore\n0 1 1.00728 3 -1\n1 0 3e-3 0 3e-3 0.01\n3.00 1.0 0 0\n4.00 0.5 0 0.002\n3.00 0.5 0 0\n9 0 0 0\n");
+  const std::string out = vorne_script::run(load + "DEST screen.tek\nTRACE 20\n0 2\n-5 5\nCLOSE\n", dir);
+  EXPECT_NE(out.find("nstep          20  icollx           11  icolly           11"), std::string::npos) << out;
+  const Picture pic(dir / "screen.tek", 0.0, 2.0, -5.0, 5.0);
+  ASSERT_TRUE(pic.framed());
+  EXPECT_TRUE(pic.drawn_at(0.9, 2.7));
+  EXPECT_TRUE(pic.drawn_at(1.0, 3.0));   // the step of the hit is the last drawn
+  EXPECT_FALSE(pic.drawn_at(1.1, 3.3));
+  EXPECT_FALSE(pic.drawn_at(1.5, 4.5));
 }
 
 TEST(TraceSessionInput, SpecRefusesLongNamesAndLeavesNoFileWhenCancelled) {
