@@ -10,6 +10,7 @@
 #include "analysis/dump.h"
 #include "analysis/find.h"
 #include "analysis/map.h"
+#include "analysis/phase_plot.h"
 #include "analysis/profile.h"
 #include "analysis/shadow.h"
 #include "analysis/sort.h"
@@ -86,7 +87,6 @@ std::string file_argument(Lumiray& s, const qx::CommandLine& line) {
 // ---------------------------------------------------------------------------------------
 void cmd_menu(Lumiray& s, const qx::CommandLine& line);
 
-void cmd_not_available(Lumiray& s, const qx::CommandLine& line);
 
 void cmd_smear(Lumiray& s, const qx::CommandLine&) {
   static const qx::Format kNote{"(1H ,'This command is not active.')"};
@@ -320,7 +320,7 @@ constexpr std::array<Command, kCommandSlots> kCommands = {{
     {"HELP", cmd_help},          {"DELETE", cmd_delete},        {"DELTAE", cmd_deltae},
     {"$", cmd_shell},            {"!", cmd_comment},            {"FIND", cmd_find},
     {"MULE", cmd_dump}, {"TRANS", cmd_trans},  {"PROFIL", profile_command},
-    {"PLOT", cmd_not_available}, {"DUMP", cmd_dump},   {"DIFF", cmd_diff},
+    {"PLOT", plot_command}, {"DUMP", cmd_dump},   {"DIFF", cmd_diff},
 }};
 
 constexpr std::array<std::string_view, kCommandSlots> command_words() {
@@ -337,15 +337,6 @@ constexpr int index_of(std::string_view word) {
 }
 constexpr int kPrevIndex = index_of("PREV");
 constexpr int kDeleteIndex = index_of("DELETE");
-
-// The analysis commands that have no handler yet say so, by their full name.
-void cmd_not_available(Lumiray& s, const qx::CommandLine& line) {
-  static const qx::Format kNote{"(1H ,'%LUMIRAY - ',A,' is not available in this version.')"};
-  const std::string word = line.word();
-  const int index = qx::match_command(word, kWords);
-  const std::string_view name = index < 0 ? qx::trim_right(word) : kWords[static_cast<std::size_t>(index)];
-  s.out.write(kNote, std::string(name));
-}
 
 void cmd_menu(Lumiray& s, const qx::CommandLine&) {
   static const qx::Format kHead{"(1H ,/,1H ,'LUMIRAY commands: ',/)"};

@@ -85,4 +85,11 @@ inline double number_after(const std::string& text, const std::string& label) {
   return std::strtod(text.c_str() + at + label.size(), nullptr);
 }
 
+// How often part appears in text.
+inline std::size_t count_of(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
 }  // namespace analysis_test
