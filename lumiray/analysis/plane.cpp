@@ -72,7 +72,7 @@ double plane_argument(const Registers& reg, const qx::CommandLine& line) {
   return line.number;
 }
 
-std::optional<double> ask_plane(Lumiray& s, const ImagePlanes& planes) {
+std::optional<double> ask_plane(Lumiray& s, const ImagePlanes& planes, char answer) {
   static const qx::Format kAsk{"(1H ,'Plane for image analysis (X, Y, or Other plane) > ',$)"};
   static const qx::Format kAskFocal{"(1H ,'Plane for image analysis (X, Y, F, G or Other plane) > ',$)"};
   static const qx::Format kFocal{"(1H ,'F (x focal point) ',1P,G13.5,' m',/,1H ,'G (y focal point) ',1P,G13.5,' m',/,"
@@ -84,8 +84,9 @@ std::optional<double> ask_plane(Lumiray& s, const ImagePlanes& planes) {
   static const qx::Format kFocalChoices{"(1H ,'F      X focal point',/,1H ,'G      Y focal point')"};
   const bool focal = s.fake.focus_known;
   while (true) {
-    const std::optional<char> c = ask_letter(s.dialogue(), focal ? kAskFocal : kAsk);
+    const std::optional<char> c = answer != ' ' ? answer : ask_letter(s.dialogue(), focal ? kAskFocal : kAsk);
     if (!c) return std::nullopt;
+    answer = ' ';
     if (*c == 'X') return planes.zx;
     if (*c == 'Y') return planes.zy;
     if (focal && *c == 'F') return s.fake.focus_x;

@@ -54,7 +54,8 @@ std::optional<int> register_argument(const qx::CommandLine& line);
 
 // The plane dialogue of MAP and PLOT: X or Y image plane, F or G focal position (offered once
 // FAKE has found them) or another plane typed in micrometres. Empty at the end of the input.
-std::optional<double> ask_plane(Lumiray& s, const ImagePlanes& planes);
+// A letter in `answer` (a command's option, such as SPOT/X) is taken as the first answer.
+std::optional<double> ask_plane(Lumiray& s, const ImagePlanes& planes, char answer = ' ');
 
 // The plane question of SORT and DIFF: the image planes in micrometres, then
 // "Image distance (micron) (CR for 0) > ". Empty at the end of the input.

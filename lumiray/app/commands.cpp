@@ -14,6 +14,7 @@
 #include "analysis/profile.h"
 #include "analysis/shadow.h"
 #include "analysis/sort.h"
+#include "analysis/spot.h"
 #include "analysis/trans.h"
 #include "app/fake_command.h"
 #include "io/lqio.h"
@@ -321,6 +322,7 @@ constexpr std::array<Command, kCommandSlots> kCommands = {{
     {"$", cmd_shell},            {"!", cmd_comment},            {"FIND", cmd_find},
     {"MULE", cmd_dump}, {"TRANS", cmd_trans},  {"PROFIL", profile_command},
     {"PLOT", plot_command}, {"DUMP", cmd_dump},   {"DIFF", cmd_diff},
+    {"SPOT", spot_command},
 }};
 
 constexpr std::array<std::string_view, kCommandSlots> command_words() {
