@@ -59,9 +59,9 @@ void report(Lumiray& s, double z, const SpotSizes& m) {
   static const qx::Format kWidthX{"(1H ,'Width in x holding 50, 80, 90, 100 % (um): ',1P,4G13.5)"};
   static const qx::Format kWidthY{"(1H ,'Width in y holding 50, 80, 90, 100 % (um): ',1P,4G13.5)"};
   static const qx::Format kDiameter{"(1H ,'Diameter holding 50, 80, 90, 100 % (um): ',1P,4G13.5)"};
-  static const qx::Format kPoint{"(1H ,'%SPOT - All ',I6,' rays are at one point; every size is 0.')"};
+  static const qx::Format kPoint{"(1H ,'%SPOT - Every ray is at the same point; all sizes are 0.')"};
   const double u = kMicronsPerMetre;
-  if (m.width_x[3] == 0.0 && m.width_y[3] == 0.0) s.out.write(kPoint, m.rays);
+  if (m.width_x[3] == 0.0 && m.width_y[3] == 0.0) s.out.write(kPoint);
   s.out.write(kAt, z, m.rays);
   s.out.write(kCentroid, m.cx * u, m.cy * u);
   s.out.write(kRms, m.rms_x * u, m.rms_y * u);

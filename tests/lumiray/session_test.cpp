@@ -209,12 +209,12 @@ TEST_F(Lumiray, SmallCommands) {
 
 TEST_F(Lumiray, MenuListsTheTableEightToALine) {
   const auto r = run("MENU\nEXIT\n");
-  // 60 slots, each 6 characters and two blanks, eight to a line; the last 18 are blank.
+  // 60 slots, each 6 characters and two blanks, eight to a line; the last 17 are blank.
   const char* words[60] = {"MENU", "SHADOW", "SMEAR", "INFO", "DATA", "FAKE", "CLEAR", "@", "PREV", "NTOT",
                            "REG", "ALOAD", "ILOAD", "FLASH", "REWIND", "REGSAV", "REGLD", "INCR", "EXIT", "MAP",
                            "STOP", "LIST", "SAVE", "SORT", "MAXIMA", "CAPTIO", "COLOUR", "VALUES", "ICOUL",
                            "DOTMOD", "HELP", "DELETE", "DELTAE", "$", "!", "FIND", "MULE", "TRANS", "PROFIL",
-                           "PLOT", "DUMP", "DIFF"};
+                           "PLOT", "DUMP", "DIFF", "SPOT"};
   // MENU is a library command too: the library's list comes first, then the program's.
   std::string expected = " \n LUMIRAY commands: \n\n";
   for (int i = 0; i < 60; ++i) {
@@ -224,7 +224,7 @@ TEST_F(Lumiray, MenuListsTheTableEightToALine) {
     expected += slot + "  ";
     if (i % 8 == 7 || i == 59) expected += "\n";
   }
-  EXPECT_NE(r.out.find(" DUMP    DIFF    " + std::string(48, ' ') + "\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" DUMP    DIFF    SPOT    " + std::string(40, ' ') + "\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(expected), std::string::npos) << r.out;
   EXPECT_LT(r.out.find("QXLIBRARY commands:"), r.out.find("LUMIRAY commands:"));
 }
@@ -250,7 +250,7 @@ TEST(LumirayHelpFile, EveryCommandHasATopic) {
                            "REG", "ALOAD", "ILOAD", "FLASH", "REWIND", "REGSAV", "REGLD", "INCR", "EXIT", "MAP",
                            "STOP", "LIST", "SAVE", "SORT", "MAXIMA", "CAPTIO", "COLOUR", "VALUES", "ICOUL",
                            "DOTMOD", "HELP", "DELETE", "DELTAE", "$", "!", "FIND", "MULE", "TRANS", "PROFIL",
-                           "PLOT", "DUMP", "DIFF"})
+                           "PLOT", "DUMP", "DIFF", "SPOT"})
     EXPECT_NE(keywords.find(std::string(" ") + word + " "), std::string::npos) << word;
 }
 
