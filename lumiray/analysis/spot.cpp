@@ -23,25 +23,32 @@ constexpr long kMaxPlanes = 1000;             // planes of one scan: each is a p
 constexpr std::string_view kSpotOptions = " XYFGOIJS";
 constexpr const char* kWho = "?SPOT";
 
-// The positions of rays 3..NTOT at z, read in one pass. False when the set ended early (it
-// said why) or a ray does not reach the plane at a finite position (sorting needs numbers).
+// The positions of rays 3..NTOT at z, read in one pass. A ray that is not at a finite
+// position (a damaged file) is left out with a note, as MAP and SORT leave it out. False when
+// the set ended early (it said why) or no ray is left.
 bool gather(Lumiray& s, RaySource& rays, double z, PlanePoints& p) {
-  static const qx::Format kNotFinite{"(1H ,'?SPOT - Ray ',I6,' is not at a finite position in the plane.')"};
+  static const qx::Format kLeftOut{"(1H ,'%SPOT - ',I6,' rays are not at a finite position in the plane; left out.')"};
+  static const qx::Format kNone{"(1H ,'?SPOT - No ray is at a finite position in the plane.')"};
   p.x.clear();
   p.y.clear();
-  long bad = 0;
-  const bool read = each_ray(rays, kFirstRay, [&](long i, const Ray& r) {
+  long left_out = 0;
+  const bool read = each_ray(rays, kFirstRay, [&](long, const Ray& r) {
     const Point q = at_plane(r, z);
     if (!std::isfinite(q.x) || !std::isfinite(q.y)) {
-      bad = i;
-      return false;
+      ++left_out;
+      return true;
     }
     p.x.push_back(q.x);
     p.y.push_back(q.y);
     return true;
   });
-  if (bad != 0) s.out.write(kNotFinite, bad);
-  return read && !p.x.empty();
+  if (!read) return false;
+  if (p.x.empty()) {
+    s.out.write(kNone);
+    return false;
+  }
+  if (left_out > 0) s.out.write(kLeftOut, left_out);
+  return true;
 }
 
 // The mean of v, taken about its first value: exact when all values are equal.

@@ -343,6 +343,8 @@ TEST_F(Spot, EmptyParaxialOnlyOnePointAndBadScansGetMessages) {
   wild.push_back({0, 0, 0, 0, 0});
   wild.push_back({0, std::nan(""), 0, 0, 0});
   write_set(dir / "wild.bin", wild);
+  wild.erase(wild.begin() + 2);
+  write_set(dir / "nowhere.bin", wild);
   struct Case {
     std::string script;
     std::vector<std::string> parts;
@@ -363,19 +365,21 @@ TEST_F(Spot, EmptyParaxialOnlyOnePointAndBadScansGetMessages) {
       {"DATA point\nSPOT/S\nnear far 3\n\n-1 1 1\n",
        {" ?SPOT - Type three numbers: from and to in micron, and the number of planes.\n",
         " Smallest 50 % diameter   0.00000E+00 um at Z =   -1.0000     um\n"}},
-      {"DATA wild\nSPOT/X\nSPOT/S\n0 1 2\n", {" ?SPOT - Ray      4 is not at a finite position in the plane.\n"}},
+      {"DATA wild\nSPOT/X\n",
+       {" %SPOT -      1 rays are not at a finite position in the plane; left out.\n", " m,      1 rays\n"}},
+      {"DATA nowhere\nSPOT/S\n0 1 2\n", {" ?SPOT - No ray is at a finite position in the plane.\n"}},
       {"DATA point\nSPOT/W\n", {" ?SPOT - Unknown option: W\n"}},
   };
   for (const Case& c : cases) {
     fs::remove(dir / "point.spt");
-    fs::remove(dir / "wild.spt");
+    fs::remove(dir / "nowhere.spt");
     const auto r = run(c.script + "EXIT\n");
     for (const std::string& part : c.parts) EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
     EXPECT_EQ(r.out.find("NaN"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("nan"), std::string::npos) << r.out;
     EXPECT_EQ(r.status, 0) << c.script;
   }
-  EXPECT_FALSE(fs::exists(dir / "wild.spt"));   // a scan that stopped leaves no file
+  EXPECT_FALSE(fs::exists(dir / "nowhere.spt"));   // a scan that stopped leaves no file
 }
 
 TEST_F(Spot, EndOfInputAtEveryPromptCancels) {
