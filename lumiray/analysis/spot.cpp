@@ -20,29 +20,38 @@ constexpr long kFirstRay = 3;                 // rays 1 and 2 are the paraxial r
 constexpr double kChannelsPerWidth50 = 10.0;  // FWHM channels across the narrowest 50 % width
 constexpr double kMaxChannels = 10000.0;      // and at most this many across the full range
 constexpr long kMaxPlanes = 1000;             // planes of one scan: each is a pass over the file
+constexpr double kFarthest = 1.0e100;         // m: sums of squares of n positions stay numbers
 constexpr std::string_view kSpotOptions = " XYFGOIJS";
 constexpr const char* kWho = "?SPOT";
 
 // The positions of rays 3..NTOT at z, read in one pass. A ray that is not at a finite
 // position (a damaged file) is left out with a note, as MAP and SORT leave it out. False when
-// the set ended early (it said why) or no ray is left.
+// the set ended early (it said why), no ray is left, or a ray lies so far out that its
+// square would not be a number.
 bool gather(Lumiray& s, RaySource& rays, double z, PlanePoints& p) {
   static const qx::Format kLeftOut{"(1H ,'%SPOT - ',I6,' rays are not at a finite position in the plane; left out.')"};
   static const qx::Format kNone{"(1H ,'?SPOT - No ray is at a finite position in the plane.')"};
+  static const qx::Format kTooFar{"(1H ,'?SPOT - The rays spread too far to measure.')"};
   p.x.clear();
   p.y.clear();
   long left_out = 0;
+  bool too_far = false;
   const bool read = each_ray(rays, kFirstRay, [&](long, const Ray& r) {
     const Point q = at_plane(r, z);
     if (!std::isfinite(q.x) || !std::isfinite(q.y)) {
       ++left_out;
       return true;
     }
+    too_far = too_far || std::fabs(q.x) > kFarthest || std::fabs(q.y) > kFarthest;
     p.x.push_back(q.x);
     p.y.push_back(q.y);
     return true;
   });
   if (!read) return false;
+  if (too_far) {
+    s.out.write(kTooFar);
+    return false;
+  }
   if (p.x.empty()) {
     s.out.write(kNone);
     return false;

@@ -345,6 +345,8 @@ TEST_F(Spot, EmptyParaxialOnlyOnePointAndBadScansGetMessages) {
   write_set(dir / "wild.bin", wild);
   wild.erase(wild.begin() + 2);
   write_set(dir / "nowhere.bin", wild);
+  wild.push_back({0, 1e200, 0, 0, 0});
+  write_set(dir / "far.bin", wild);
   struct Case {
     std::string script;
     std::vector<std::string> parts;
@@ -368,6 +370,7 @@ TEST_F(Spot, EmptyParaxialOnlyOnePointAndBadScansGetMessages) {
       {"DATA wild\nSPOT/X\n",
        {" %SPOT -      1 rays are not at a finite position in the plane; left out.\n", " m,      1 rays\n"}},
       {"DATA nowhere\nSPOT/S\n0 1 2\n", {" ?SPOT - No ray is at a finite position in the plane.\n"}},
+      {"DATA far\nSPOT/X\n", {" ?SPOT - The rays spread too far to measure.\n"}},
       {"DATA point\nSPOT/W\n", {" ?SPOT - Unknown option: W\n"}},
   };
   for (const Case& c : cases) {
