@@ -32,6 +32,7 @@ struct Extent {
 }  // namespace
 
 int delta_bin(double d, double dmin, double spread) {
+  if (!std::isfinite(d)) return 0;
   const std::optional<std::int64_t> k = qx::int_part((d - dmin) * (kDeltaBins - 1) / spread + 1.5, 1, kDeltaBins);
   return k ? static_cast<int>(*k) : (d < dmin ? 1 : kDeltaBins);
 }
@@ -48,7 +49,7 @@ void deltae_command(Lumiray& s, const std::string& typed) {
       "1H ,'X-div. spread range: ',1P,G12.5,' to ',1P,G12.5,'milliradians',/,"
       "1H ,'Y-div. spread range: ',1P,G12.5,' to ',1P,G12.5,'milliradians',/,"
       "1H ,'      Delta E range: ',1P,G12.5,' to ',1P,G12.5,'?','?')"};
-  static const qx::Format kZero{"(1H ,'%DELTAE - All rays have one energy deviation: no histogram is written.')"};
+  static const qx::Format kZero{"(1H ,'%DELTAE - The energy deviations span no finite width: no histogram is written.')"};
   static const qx::Format kRearranged{"(1H ,'Rearranged file alpha/DE is: ',A)"};
   static const qx::Format kAlpha{"(1H ,'Alpha vs. DE in file: ',A)"};
   static const qx::Format kPoint{"(1H ,1P,G12.5,',',1P,G12.5,',0')"};
@@ -78,7 +79,7 @@ void deltae_command(Lumiray& s, const std::string& typed) {
   s.out.write(kRanges, x.lo, x.hi, y.lo, y.hi, th.lo, th.hi, ph.lo, ph.hi, d.lo, d.hi);
   const double spread = d.hi - d.lo;
   // One energy for every ray leaves no width to divide into bins.
-  if (!(spread > 0.0)) {
+  if (!(spread > 0.0) || !std::isfinite(spread)) {
     s.out.write(kZero);
     return;
   }

@@ -10,7 +10,8 @@ namespace lumiray {
 
 inline constexpr int kDeltaBins = 100;
 
-// Bin 1..100 of an energy deviation d in the range [dmin, dmin + spread], spread > 0.
+// Bin 1..100 of an energy deviation d in the range [dmin, dmin + spread], spread > 0;
+// 0 (no bin) for a deviation that is not finite.
 int delta_bin(double d, double dmin, double spread);
 
 // The DELTAE command; name is the histogram file name as typed (may be blank).

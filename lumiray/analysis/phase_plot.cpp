@@ -21,6 +21,7 @@ constexpr long kFirstRay = 3;               // rays 1 and 2 are the paraxial ray
 constexpr std::string_view kPlotOptions = "ED";
 constexpr std::string_view kLetters = "XTYPE";
 constexpr double kZeroArea = 1.0e-30;
+constexpr double kLargestLimit = 1.0e30;
 constexpr double kSideRoom = 0.05;          // of the horizontal range, both sides
 constexpr double kLabelRoom = 0.10;         // of the vertical range, below (the labels)
 constexpr double kCaptionRoom = 0.12;       // of the vertical range, above (the caption block)
@@ -145,6 +146,7 @@ void plot_command(Lumiray& s, const qx::CommandLine& line) {
   static const qx::Format kHorizontal{"(1H ,7X,'Parameter on horizontal ? (X,T,Y,P,E) > ',$)"};
   static const qx::Format kVertical{"(1H ,7X,'  Parameter on vertical ? (X,T,Y,P,E) > ',$)"};
   static const qx::Format kZero{"(1H ,' Zero range on one axis')"};
+  static const qx::Format kTooWide{"(1H ,'?PLOT - A limit is too large to plot; type smaller limits.')"};
   if (line.option == 'E' || line.option == 'D') {
     display_switch(s, line, false);
     return;
@@ -179,6 +181,12 @@ void plot_command(Lumiray& s, const qx::CommandLine& line) {
     s.out.write(kZero);
     return;
   }
+  // Plot coordinates are single precision.
+  for (const double limit : {(*h)[0], (*h)[1], (*v)[0], (*v)[1]})
+    if (!(std::fabs(limit) < kLargestLimit)) {
+      s.out.write(kTooWide);
+      return;
+    }
   take_run_number(s.out);
   draw_plot(s, device, rays, z, *hq, *vq, *h, *v);
 }

@@ -107,7 +107,10 @@ TEST_F(Plot, PostScriptAndHpglFiles) {
 TEST_F(Plot, SwitchesRefusalsAndSmallSets) {
   write_rays(dir / "one.bin", {Ray{}});
   write_rays(dir / "flat.bin", {Ray{}, Ray{0, 1e-3, 0, 1e-3, 0}, Ray{1e-6, 0, 0, 0, 0}, Ray{2e-6, 0, 0, 0, 0}});
-  const auto r = run("PLOT/E W\nPLOT/D S\nPLOT\nDATA one\nPLOT\nDATA flat\nPLOT\nX\nX\nY\n\n\nPLOT\nX\nX\n");
+  write_rays(dir / "far.bin", {Ray{}, Ray{0, 1e-3, 0, 1e-3, 0}, Ray{1e30, 0, 0, 0, 0}, Ray{-1e30, 0, 1, 0, 0}});
+  const auto r = run("PLOT/E W\nPLOT/D S\nPLOT\nDATA one\nPLOT\nDATA far\nPLOT\nX\nX\nY\n\n\n"
+                     "DATA flat\nPLOT\nX\nX\nY\n\n\nPLOT\nX\nX\n");
+  EXPECT_NE(r.out.find("?PLOT - A limit is too large to plot"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(" Window mode enabled."), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(" Unknown option: S"), std::string::npos);   // scale drawing is MAP's
   EXPECT_EQ(analysis_test::count_of(r.out, " ? - No data for display."), 2u);

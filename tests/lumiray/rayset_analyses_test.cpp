@@ -141,8 +141,10 @@ TEST_F(Analyses, DeltaeHistogramAtBinCentresAndTheAlphaSet) {
 TEST_F(Analyses, DeltaeWithOneEnergyWritesNoHistogram) {
   write_rays(dir / "flat.bin", {Ray{0, 0, 0, 0, 0.2}, Ray{1e-6, 0, 0, 0, 0.2}});
   write_rays(dir / "empty.bin", {});
-  const auto r = run("DATA flat\nDELTAE flat.fit\nDATA empty\nDELTAE e\nEXIT\n");
-  EXPECT_NE(r.out.find("%DELTAE - All rays have one energy deviation"), std::string::npos) << r.out;
+  write_rays(dir / "wide.bin", {Ray{0, 0, 0, 0, -1e308}, Ray{0, 0, 0, 0, 1e308}});
+  const auto r = run("DATA flat\nDELTAE flat.fit\nDATA empty\nDELTAE e\nDATA wide\nDELTAE w\nEXIT\n");
+  EXPECT_EQ(analysis_test::count_of(r.out, "%DELTAE - The energy deviations span no finite width"), 2u) << r.out;
+  EXPECT_FALSE(fs::exists(dir / "w.fit"));
   EXPECT_NE(r.out.find("?DELTAE - The data set holds no rays."), std::string::npos);
   EXPECT_FALSE(fs::exists(dir / "flat.fit"));
   EXPECT_FALSE(fs::exists(dir / "DEflat.bin"));
