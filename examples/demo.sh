@@ -7,8 +7,10 @@
 # program then runs the macro demo.lcm: it reads triplet.cof, makes a regular ray set (an 11 x 11
 # grid of object points times an 11 x 11 grid of aperture points, mapped to the end of the
 # system), lists the first rays and counts them, sorts the set into a 25 x 25 grid
-# (triplet.agp) and maps it in the X image plane to the PostScript file plt01.ps. The files
-# written are shown at the end, and where the map is.
+# (triplet.agp) and maps it in the X image plane to the PostScript file plt01.ps; then it
+# measures the spot there (SPOT), scans it through focus (SPOT/S, triplet.spt) and maps the
+# beam at its smallest spot to plt02.ps. The files written are shown at the end, and where
+# the maps are.
 set -eu
 build=${1:-build}
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -36,3 +38,4 @@ cat triplet.cof
 echo "== the map of the ray set in the X image plane: $work/plt01.ps"
 echo "   as a picture: gs -dSAFER -dBATCH -dNOPAUSE -sPAPERSIZE=letter -sDEVICE=png16m -r100 \\"
 echo "                    -sOutputFile=map.png $work/plt01.ps"
+echo "== the beam at its smallest spot: $work/plt02.ps"

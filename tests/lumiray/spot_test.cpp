@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -429,6 +430,49 @@ TEST_F(Spot, NoAbbreviationChangedMeaningAndSpSelectsSpot) {
   EXPECT_EQ(first_match("S", now), "SHADOW");
   // Typed at the prompt, SP runs SPOT.
   EXPECT_NE(r.out.find(" ?SPOT - No ray file is open; use DATA or FAKE first.\n"), std::string::npos) << r.out;
+}
+
+// ---------------------------------------------------------------------------------------
+// The demo
+// ---------------------------------------------------------------------------------------
+
+// The demo ends with the beam: SPOT in the X image plane, a 21-plane scan whose smallest
+// 50 % diameter is the smallest in its file, and a map of the beam there that renders.
+TEST(Demo, EndsWithTheSpotTheScanAndAMapOfTheSmallestSpot) {
+  qxtest::TempDir tmp;
+  const fs::path build = fs::path(qxtest::lumiray_exe()).parent_path().parent_path();
+  const std::string cmd = "TMPDIR='" + tmp.path().string() + "' sh '" + qxtest::example("demo.sh").string() +
+                          "' '" + build.string() + "' > '" + (tmp / "out").string() + "' 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << qxtest::read_file(tmp / "out");
+  const std::string out = qxtest::read_file(tmp / "out");
+  EXPECT_NE(out.find(" lumiray>_ SPOT/X\n Spot at Z = "), std::string::npos) << out;
+  EXPECT_NE(out.find(" m,  14641 rays\n"), std::string::npos);
+  const std::string picture_label = "== the beam at its smallest spot: ";
+  const std::size_t at = out.find(picture_label);
+  ASSERT_NE(at, std::string::npos) << out;
+  const std::size_t start = at + picture_label.size();
+  const fs::path picture = out.substr(start, out.find('\n', start) - start);
+  const fs::path work = picture.parent_path();
+  const auto lines = qxtest::split_lines(qxtest::read_file(work / "triplet.spt"));
+  ASSERT_EQ(lines.size(), 7u + 21u);
+  double smallest = 1e300, z = 0;
+  for (std::size_t i = 7; i < lines.size(); ++i) {
+    std::string rec = lines[i];
+    std::replace(rec.begin(), rec.end(), ',', ' ');
+    std::istringstream in(rec);
+    double v[5] = {};
+    in >> v[0] >> v[1] >> v[2] >> v[3] >> v[4];
+    if (v[3] < smallest) smallest = v[3], z = v[0];
+  }
+  expect_printed(out, " Smallest 50 % diameter ", {smallest});
+  expect_printed(out, " um at Z = ", {z});
+  EXPECT_GT(z, -400.0);   // the scan has a focus inside it, not at an end
+  EXPECT_LT(z, 0.0);
+  EXPECT_EQ(picture.filename(), "plt02.ps");
+  const std::string render = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r40 -sOutputFile='" +
+                             (tmp / "spot.png").string() + "' '" + picture.string() + "' >/dev/null 2>&1";
+  EXPECT_EQ(std::system(render.c_str()), 0);
+  EXPECT_GT(fs::file_size(tmp / "spot.png"), 1000u);
 }
 
 }  // namespace
