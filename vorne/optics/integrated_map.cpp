@@ -47,6 +47,7 @@ struct FormulaBlock {
   double b = 0.0;           // exit z
   int row = 0;
   Mat4 m;                   // first-order matrix of the row
+  Mat4 dm;                  // its change per percent of energy (zero when not known)
   ThirdOrderSet c;          // referred to the lens's object
   bool aberrations = false; // c is not all zero
   double ux = 0.0;          // distances from the lens's objects to its entrance
@@ -125,7 +126,8 @@ bool add_sources(const LensSystem& s, int iz, double z0, Layout& out) {
   return true;
 }
 
-Layout layout_of(const LensSystem& s, const ElementMatrices& a, const MapSettings& settings) {
+Layout layout_of(const LensSystem& s, const ElementMatrices& a, const MapSettings& settings,
+                 const ElementMatrices* per_percent) {
   const bool hard_edge = settings.fringe == 0.0 && !settings.extrapolate;
   Layout out;
   const int end = find_system_end(s);
@@ -161,6 +163,7 @@ Layout layout_of(const LensSystem& s, const ElementMatrices& a, const MapSetting
       b.b = z + len;
       b.row = iz;
       b.m = a[static_cast<std::size_t>(iz)];
+      if (per_percent != nullptr) b.dm = (*per_percent)[static_cast<std::size_t>(iz)];
       b.c = lens_third_order(s, iz, settings.idiag);
       for (const double x : b.c.c) b.aberrations = b.aberrations || x != 0.0;
       const ObjectDistances u = object_distances(s, iz);
@@ -307,8 +310,9 @@ bool finite_state(const State<Tps>& y) {
 template <class T>
 class Carrier {
  public:
-  Carrier(const Layout& lay, double lambda, const MapSettings& settings, const std::vector<T>& kappa)
-      : lay_(lay), lambda_(lambda), tol_(settings.tolerance), end_terms_(settings.end_terms), kappa_(kappa) {}
+  Carrier(const Layout& lay, double lambda, const MapSettings& settings, const std::vector<T>& kappa, const T& delta)
+      : lay_(lay), lambda_(lambda), tol_(settings.tolerance), end_terms_(settings.end_terms), kappa_(kappa),
+        delta_(delta) {}
 
   MapStatus run(const std::vector<Op>& ops, State<T>& y) {
     for (const Op& op : ops) {
@@ -359,6 +363,7 @@ class Carrier {
     for (std::size_t i = 0; i < 4; ++i) {
       const int row = static_cast<int>(i) + 1;
       r[i] = y[0] * b.m(row, 1) + y[1] * b.m(row, 2) + y[2] * b.m(row, 3) + y[3] * b.m(row, 4);
+      r[i] += (y[0] * b.dm(row, 1) + y[1] * b.dm(row, 2) + y[2] * b.dm(row, 3) + y[3] * b.dm(row, 4)) * delta_;
     }
     y = r;
   }
@@ -564,6 +569,7 @@ class Carrier {
   double tol_;
   bool end_terms_;
   const std::vector<T>& kappa_;
+  T delta_;   // the energy error (percent): a variable of a map, a value for a ray
   long steps_ = 0;
   double last_h_ = 0.0;
   int failed_row_ = 0;
@@ -580,6 +586,9 @@ std::vector<double> kappas(const Layout& lay, double delta) {
   for (const FieldSource& f : lay.sources) k.push_back(f.kappa * (1.0 + f.eta * delta));
   return k;
 }
+
+Tps energy_error(const Tps&) { return Tps::variable(Tps::delta); }
+double energy_error(double delta) { return delta; }
 
 // Fringe lengths to run and the weights that combine their results: one length as given,
 // or three short ones extrapolated to the hard-edge limit.
@@ -615,7 +624,7 @@ MapStatus carry(const Layout& lay, const MapSettings& settings, const State<T>& 
   for (std::size_t i = 0; i < 4; ++i) result[i] = T(0.0);
   for (int n = 0; n < runs.count; ++n) {
     const std::size_t sn = static_cast<std::size_t>(n);
-    Carrier<T> c(lay, runs.lambda[sn], settings, k);
+    Carrier<T> c(lay, runs.lambda[sn], settings, k, energy_error(delta));
     State<T> y = start;
     const MapStatus st = c.run(plan_of(lay, runs.lambda[sn]), y);
     steps += c.steps();
@@ -636,16 +645,17 @@ std::vector<FieldSource> field_sources(const LensSystem& s) {
   ElementMatrices none{};
   MapSettings settings;
   settings.extrapolate = true;   // every integrated kind, solenoids too
-  return layout_of(s, none, settings).sources;
+  return layout_of(s, none, settings, nullptr).sources;
 }
 
-MapOutcome integrated_map(const LensSystem& s, const ElementMatrices& a, const MapSettings& settings) {
+MapOutcome integrated_map(const LensSystem& s, const ElementMatrices& a, const MapSettings& settings,
+                          const ElementMatrices* per_percent) {
   MapOutcome out;
   if (!fringe_ok(settings.fringe)) {
     out.status = MapStatus::bad_fringe;
     return out;
   }
-  const Layout lay = layout_of(s, a, settings);
+  const Layout lay = layout_of(s, a, settings, per_percent);
   out.formula_rows = lay.formula_rows;
   out.zero_length_rows = lay.zero_length_rows;
   out.no_limit_rows = lay.no_limit_rows;
@@ -663,13 +673,13 @@ MapOutcome integrated_map(const LensSystem& s, const ElementMatrices& a, const M
 }
 
 RayOutcome trace_ray(const LensSystem& s, const ElementMatrices& a, const MapSettings& settings, const Vec4& start,
-                     double delta) {
+                     double delta, const ElementMatrices* per_percent) {
   RayOutcome out;
   if (!fringe_ok(settings.fringe)) {
     out.status = MapStatus::bad_fringe;
     return out;
   }
-  const Layout lay = layout_of(s, a, settings);
+  const Layout lay = layout_of(s, a, settings, per_percent);
   if (lay.status != MapStatus::ok) {
     out.status = lay.status;
     out.row = lay.row;

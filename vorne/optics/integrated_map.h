@@ -75,7 +75,10 @@ struct MapOutcome {
 
 // The integrated map of the system in s (read after a first-order or higher walk, which
 // fills the derived columns the rows not integrated need) with the walk's element matrices a.
-MapOutcome integrated_map(const LensSystem& s, const ElementMatrices& a, const MapSettings& settings);
+// per_percent, when given, holds each element matrix's change per percent of energy, which
+// the rows not integrated then contribute to the chromatic terms.
+MapOutcome integrated_map(const LensSystem& s, const ElementMatrices& a, const MapSettings& settings,
+                          const ElementMatrices* per_percent = nullptr);
 
 // One ray (x, theta, y, phi) at the object with energy error delta (percent) traced through
 // the same fields with the same integrator; rows not integrated act at first order.
@@ -85,7 +88,7 @@ struct RayOutcome {
   Vec4 ray;
 };
 RayOutcome trace_ray(const LensSystem& s, const ElementMatrices& a, const MapSettings& settings, const Vec4& start,
-                     double delta);
+                     double delta, const ElementMatrices* per_percent = nullptr);
 
 // The field sources of the integrated rows of s at the hard-edge positions the walk uses
 // (a superimposed lens is centred on its host).

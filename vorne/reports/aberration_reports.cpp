@@ -9,6 +9,7 @@
 #include "optics/second_order.h"
 #include "optics/third_order.h"
 #include "optics/walk.h"
+#include "reports/integrated_report.h"
 #include "reports/reports.h"
 
 namespace vorne {
@@ -96,6 +97,8 @@ void cmd_ab3(Vorne& v, const qx::CommandLine& line) {
   static const qx::Format kRemainingHeading{"(1H ,'Remaining third order coefficients (same units):')"};
   static const qx::Format kRow{"(1H ,6X,A,3(1X,0P,F13.5),A)"};
   static const qx::Format kEnd{"(1H )"};
+  if (line.option == 'L') return ab3_fringe(v, line);
+  if (line.option == 'N') return ab3_integrated(v, line);
   if (!require_system(v)) return;
   system_walk(v, -3);
   const Magnification m = mag(v, v.sys.izend);

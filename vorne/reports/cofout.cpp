@@ -13,6 +13,7 @@
 #include "qx/format.h"
 #include "qx/text.h"
 #include "qx/units.h"
+#include "reports/integrated_report.h"
 #include "session/dialogue.h"
 
 namespace vorne {
@@ -228,7 +229,8 @@ void cmd_cofout(Vorne& v, const qx::CommandLine& line) {
   chromatic_run(v, kCofEnergySpread);
   v.term.write(kChromatic, kCofEnergySpread);
 
-  const CoefficientValues values = coefficient_values(v, *shape);
+  CoefficientValues values = coefficient_values(v, *shape);
+  if (line.option == 'N' && !integrated_coefficients(v, values)) return;
   if (!all_finite(values)) {
     v.term.write(kNotFinite, file);
     return;

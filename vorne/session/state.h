@@ -39,6 +39,7 @@ struct Vorne {
   std::string help_file;      // help file name (at most 50 characters)
   std::string corr_name;      // output name set by CORR ("<argument>.lpt"), blank if none
   int excite_unit = 1;        // EXCITE/CHROM: field unit 1-5 of PTF's table (1 shows "%")
+  double fringe = 0.0;        // AB3/L: fringe length (m) of AB3/N and COFOUT/N; 0 hard edge
   qx::Output* listing = nullptr;   // the final run's listing while it is open
   bool finished = false;      // set by the commands that end the program
 
