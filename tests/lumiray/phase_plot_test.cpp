@@ -90,6 +90,16 @@ TEST_F(Plot, ExtentsAndTheDotsInsideTheLimits) {
   EXPECT_LT(inside, 300);
   EXPECT_EQ(dots, inside);
   qxtest::write_file(dir / "plot.svg", qx::tek_page_svg(d.pages.back()));
+
+  // MAP's scale drawing adds a bar of 10 um (the largest power of ten up to 1.7 times the
+  // half range of 20 um): a quarter of the frame's width.
+  const auto again = run("DATA s\nDEST bar.tek\nMAP/E S\nPLOT\nX\nx\nt\n-20 20\n20,-20\nEXIT\n");
+  const qx::TekDrawing b = qx::decode_tek(qxtest::read_file(dir / "bar.tek"));
+  ASSERT_FALSE(b.pages.empty()) << again.out;
+  int bars = 0;
+  for (const qx::TekSegment& s : b.pages.back().segments)
+    bars += s.y0 == s.y1 && std::abs(std::abs(s.x1 - s.x0) - (fx1 - fx0) / 4) <= 2 && s.y0 > fy0 && s.y0 < fy1;
+  EXPECT_EQ(bars, 1);
 }
 
 TEST_F(Plot, PostScriptAndHpglFiles) {
