@@ -278,3 +278,55 @@ TEST_F(Analyses, TransAllMissAndAFailedReadEndTheCommand) {
 }
 
 }  // namespace
+
+namespace {
+
+// The end of the input at each question in turn: the command ends, the program ends as EXIT
+// does, and the file the whole dialogue would write is not there.
+TEST_F(Analyses, EndOfInputAtEveryQuestionWritesNothing) {
+  std::vector<Ray> rays = {Ray{0, 0, 0, 0, 0}, Ray{0, 1e-3, 0, 1e-3, 0}};
+  for (int i = 0; i < 40; ++i) rays.push_back(Ray{1e-6 * i, 1e-4 * i, -1e-6 * i, 2e-4, 0.01 * i});
+  write_rays(dir / "set.bin", rays);
+  analysis_test::write_cof(dir / "second.cof", analysis_test::Cof{});
+  analysis_test::Cof grid;
+  const double first[16] = {1.5, 0.03, 0, 0, -0.5, 0.6, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  std::copy(std::begin(first), std::end(first), std::begin(grid.first));
+  analysis_test::write_cof(dir / "grid.cof", grid);
+  qxtest::write_file(dir / "rays.txt", dump_text({Ray{}, Ray{}}));
+  struct Case {
+    std::string start;                  // the lines before the questions
+    std::vector<std::string> answers;   // every answer of the whole dialogue
+    std::string written;                // the file the whole dialogue writes
+    std::string shown = "";             // or what it prints at its end
+  };
+  const Case cases[] = {
+      {"DATA set\nSHADOW\n", {"out", "0", "B", "10", "2", "5", "y"}, "out.bin"},
+      {"DATA set\nDIFF br\n", {"10", "0", "50"}, "br.fit"},
+      {"DATA set\nDELTAE\n", {"hist"}, "hist.fit"},
+      {"DATA set\nPLOT/Q\n", {"X", "X", "T", "", ""}, "lumiray.run"},
+      {"DATA set\nTRANS\n", {"second", "n"}, "secondt.bin"},
+      {"DUMP\n", {"rays"}, "rays.bin"},
+      {"FIND\n", {"grid", "n", "12.7", "0.0762 0", "1", "2", "1e-3", "2e-3"}, "", "(x/th2) = "},
+  };
+  for (const Case& c : cases) {
+    for (std::size_t k = 0; k < c.answers.size(); ++k) {
+      std::string script = c.start;
+      for (std::size_t i = 0; i < k; ++i) script += c.answers[i] + "\n";
+      const auto r = run(script);
+      EXPECT_EQ(r.status, 0) << script << r.out;
+      if (!c.written.empty()) {
+        EXPECT_FALSE(fs::exists(dir / c.written)) << script << r.out;
+      }
+    }
+    std::string whole = c.start;
+    for (const std::string& a : c.answers) whole += a + "\n";
+    const auto r = run(whole + "EXIT\n");
+    EXPECT_NE(r.out.find(c.shown), std::string::npos) << whole << r.out;
+    if (!c.written.empty()) {
+      EXPECT_TRUE(fs::exists(dir / c.written)) << whole << r.out;
+      fs::remove(dir / c.written);
+    }
+  }
+}
+
+}  // namespace
