@@ -50,6 +50,7 @@ void deltae_command(Lumiray& s, const std::string& typed) {
       "1H ,'Y-div. spread range: ',1P,G12.5,' to ',1P,G12.5,'milliradians',/,"
       "1H ,'      Delta E range: ',1P,G12.5,' to ',1P,G12.5,'?','?')"};
   static const qx::Format kZero{"(1H ,'%DELTAE - The energy deviations span no finite width: no histogram is written.')"};
+  static const qx::Format kSameName{"(1H ,'?DELTAE - ',A,' names the rearranged ray file; choose another name.')"};
   static const qx::Format kRearranged{"(1H ,'Rearranged file alpha/DE is: ',A)"};
   static const qx::Format kAlpha{"(1H ,'Alpha vs. DE in file: ',A)"};
   static const qx::Format kPoint{"(1H ,1P,G12.5,',',1P,G12.5,',0')"};
@@ -87,6 +88,11 @@ void deltae_command(Lumiray& s, const std::string& typed) {
   // The rearranged set beside the current one: "DE" before the data file's own name.
   const std::filesystem::path current(s.data_file);
   const std::string rearranged = (current.parent_path() / ("DE" + current.filename().string())).string();
+  // One name for both files would leave only one of them.
+  if (std::filesystem::path(name).lexically_normal() == std::filesystem::path(rearranged).lexically_normal()) {
+    s.out.write(kSameName, name);
+    return;
+  }
   if (lqio_open(s, 'W', rearranged) != 0) return;
   s.out.write(kRearranged, rearranged);
   std::array<long, kDeltaBins + 1> counts{};

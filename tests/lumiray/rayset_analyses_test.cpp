@@ -142,7 +142,11 @@ TEST_F(Analyses, DeltaeWithOneEnergyWritesNoHistogram) {
   write_rays(dir / "flat.bin", {Ray{0, 0, 0, 0, 0.2}, Ray{1e-6, 0, 0, 0, 0.2}});
   write_rays(dir / "empty.bin", {});
   write_rays(dir / "wide.bin", {Ray{0, 0, 0, 0, -1e308}, Ray{0, 0, 0, 0, 1e308}});
-  const auto r = run("DATA flat\nDELTAE flat.fit\nDATA empty\nDELTAE e\nDATA wide\nDELTAE w\nEXIT\n");
+  write_rays(dir / "two.bin", {Ray{0, 0, 0, 0, 0.1}, Ray{0, 0, 0, 0, 0.2}});
+  const auto r = run("DATA flat\nDELTAE flat.fit\nDATA empty\nDELTAE e\nDATA wide\nDELTAE w\n"
+                     "DATA two\nDELTAE DEtwo.bin\nEXIT\n");
+  EXPECT_NE(r.out.find("?DELTAE - DEtwo.bin names the rearranged ray file"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir / "DEtwo.bin"));
   EXPECT_EQ(analysis_test::count_of(r.out, "%DELTAE - The energy deviations span no finite width"), 2u) << r.out;
   EXPECT_FALSE(fs::exists(dir / "w.fit"));
   EXPECT_NE(r.out.find("?DELTAE - The data set holds no rays."), std::string::npos);
