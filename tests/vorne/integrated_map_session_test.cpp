@@ -23,6 +23,12 @@ std::string run(const TempDir& dir, const std::string& script) {
   return qxtest::run_program(qxtest::vorne_exe(), script, dir.path()).out;
 }
 
+std::size_t count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
 // The line that begins (after its blanks) with a label.
 std::string line_of(const std::string& out, const std::string& label) {
   for (const std::string& l : qxtest::split_lines(out))
@@ -68,16 +74,17 @@ TEST(IntegratedReport, Ab3ShowsIntegratedFormulaAndDifference) {
 TEST(IntegratedReport, FringeLengthIsSetSaidAndRefused) {
   TempDir dir;
   fs::copy_file(qxtest::test_data("doublet_focused.vrn"), dir / "doublet_focused.vrn");
-  const std::string out = run(dir, "DATA doublet_focused\nAB3/L 2\nAB3/N\nAB3/L -1\nAB3/L 500\nAB3/L abc\nAB3/L\n");
+  const std::string out =
+      run(dir, "DATA doublet_focused\nAB3/L 2\nAB3/N\nAB3/L -1\nAB3/L 500\nAB3/L abc\nAB3/L 20\nAB3/N\nAB3/L\n");
   EXPECT_NE(out.find(" %AB3- Fringe length    2.000 mm for AB3/N and COFOUT/N.\n"), std::string::npos) << out;
   EXPECT_NE(out.find(" Integrated through the lens fields, fringe length    2.000 mm."), std::string::npos);
-  std::size_t refusals = 0;
-  for (std::size_t at = 0; (at = out.find("?AB3- Fringe length must be from 0 to 100.0 mm; it stays    2.000 mm.",
-                                            at)) != std::string::npos;
-       ++at)
-    ++refusals;
-  EXPECT_EQ(refusals, 3u);
+  EXPECT_EQ(count(out, "?AB3- Fringe length must be from 0 to 100.0 mm; it stays    2.000 mm."), 3u);
+  // 60 mm lenses with a 20 mm fringe: said, for both lenses.
+  EXPECT_NE(out.find(" %AB3- Lens in row  4 is shorter than 4 fringe lengths: its field never reaches full value.\n"
+                     " %AB3- Lens in row  6 is shorter than 4 fringe lengths: its field never reaches full value.\n"),
+            std::string::npos);
   EXPECT_NE(out.find(" %AB3- Fringe length 0: AB3/N and COFOUT/N use the hard-edge limit.\n"), std::string::npos);
+  EXPECT_EQ(count(out, "shorter than 4 fringe lengths"), 2u);   // only at 20 mm
 }
 
 TEST(IntegratedReport, BadSystemsGetMessagesAndNoNumbers) {

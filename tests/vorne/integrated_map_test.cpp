@@ -290,6 +290,29 @@ TEST(IntegratedMap, ChromaticTermsAreTheEnergyDerivativeOfTheWalk) {
   }
 }
 
+TEST(IntegratedMap, SecondOrderOfASextupoleIsTheWalksSecondOrderMap) {
+  // The hard-edge sextupole's second-order map against the walk's (COFOUT/N writes it).
+  Rig r;
+  r.add(3.0, 1.0);
+  r.add(6.0, 0.1, 0.05, 0.01);
+  r.add(3.0, 0.5);
+  r.end();
+  const vorne::MapOutcome m = map_of(r, 0.0);   // after a mode-3 walk, which forms S2
+  ASSERT_EQ(m.status, vorne::MapStatus::ok);
+  int column = 5;   // S2 columns 5-14: x^2, x theta, ... phi^2
+  for (std::size_t a = 0; a < 4; ++a)
+    for (std::size_t b = a; b < 4; ++b, ++column) {
+      Tps::Exponents e{};
+      ++e[a];
+      ++e[b];
+      for (int i = 1; i <= 4; ++i) {
+        const double walk = r.v.walk.s2(i, column);
+        EXPECT_NEAR(vorne::map_coefficient(m.map, i, e), walk, 1e-8 * std::max(1.0, std::fabs(walk)))
+            << i << " " << a << b;
+      }
+    }
+}
+
 // ---- Fields and bad input -----------------------------------------------------------------------
 
 TEST(IntegratedMapFields, MaxwellConsistentToThirdOrderAndTheProfileKeepsTheLength) {

@@ -16,11 +16,11 @@ namespace {
 
 using qx::Tps;
 
-// The hard-edge limit is extrapolated from fringe lengths of this fraction of the shortest
-// lens and twice and four times it: short enough that the terms in lambda^3 fall below the
-// printed digits, long enough that the step control resolves the ends cheaply.
+// When the hard-edge limit is extrapolated (to check the end terms), the fringe lengths are
+// this fraction of the shortest lens and twice and four times it: short enough that the
+// terms in lambda^3 fall below the printed digits, long enough to integrate cheaply.
 constexpr double kHardEdgeFraction = 0.003;
-constexpr long kMaxSteps = 5000000;         // per map, all regions together
+constexpr long kMaxSteps = 5000000;         // per fringe length, all regions together
 constexpr double kMinStepFraction = 1e-13;  // of a region: below this the control has failed
 constexpr double kGroupFloor = 1e-3;       // see error_ratio
 constexpr double kEdgeZone = 4.0;           // fringe lengths about an edge with their own piece
@@ -63,12 +63,13 @@ struct Layout {
   std::vector<int> formula_rows;
   std::vector<int> zero_length_rows;
   std::vector<int> no_limit_rows;
+  std::vector<int> long_fringe_rows;
   double total = 0.0;
 };
 
 // Adds the field sources of the integrated lens at row iz (entrance z0) and of the lenses
 // superimposed on it, each centred on the host. False (with the status set) on bad input.
-bool add_sources(const LensSystem& s, int iz, double z0, Layout& out) {
+bool add_sources(const LensSystem& s, int iz, double z0, double fringe, Layout& out) {
   const double len = s.p(iz, 2);
   const double centre = z0 + 0.5 * len;
   const double energy = energy_at(s, iz);
@@ -120,6 +121,7 @@ bool add_sources(const LensSystem& s, int iz, double z0, Layout& out) {
       const int power = t.type == kQuadrupole ? 1 : t.type == kSextupole ? 2 : 3;
       f.strength = field / std::pow(bore, power);
     }
+    if (own < kShortLens * fringe) out.long_fringe_rows.push_back(r);
     out.sources.push_back(f);
     out.segment.push_back(static_cast<int>(out.blocks.size()));
   }
@@ -156,7 +158,7 @@ Layout layout_of(const LensSystem& s, const ElementMatrices& a, const MapSetting
     const bool no_limit = hard_edge && t.type == kSolenoid;
     if (no_limit && integrated_lens(s, iz)) out.no_limit_rows.push_back(iz);
     if (integrated_lens(s, iz) && !no_limit) {
-      if (!add_sources(s, iz, z, out)) return out;
+      if (!add_sources(s, iz, z, settings.fringe, out)) return out;
     } else {
       FormulaBlock b;
       b.a = z;
@@ -641,13 +643,6 @@ bool fringe_ok(double fringe) { return std::isfinite(fringe) && fringe >= 0.0 &&
 
 }  // namespace
 
-std::vector<FieldSource> field_sources(const LensSystem& s) {
-  ElementMatrices none{};
-  MapSettings settings;
-  settings.extrapolate = true;   // every integrated kind, solenoids too
-  return layout_of(s, none, settings, nullptr).sources;
-}
-
 MapOutcome integrated_map(const LensSystem& s, const ElementMatrices& a, const MapSettings& settings,
                           const ElementMatrices* per_percent) {
   MapOutcome out;
@@ -659,6 +654,7 @@ MapOutcome integrated_map(const LensSystem& s, const ElementMatrices& a, const M
   out.formula_rows = lay.formula_rows;
   out.zero_length_rows = lay.zero_length_rows;
   out.no_limit_rows = lay.no_limit_rows;
+  out.long_fringe_rows = lay.long_fringe_rows;
   if (lay.status != MapStatus::ok) {
     out.status = lay.status;
     out.row = lay.row;

@@ -42,6 +42,7 @@ using PhaseMap = std::array<qx::Tps, 4>;
 using ElementMatrices = std::array<Mat4, kRows + 1>;
 
 inline constexpr double kMaxFringe = 0.1;   // m: longer fringes are not a lens end any more
+inline constexpr double kShortLens = 4.0;   // lens lengths in fringe lengths that keep a body
 
 struct MapSettings {
   double fringe = 0.0;        // lambda (m); 0: the hard-edge limit
@@ -70,6 +71,8 @@ struct MapOutcome {
   std::vector<int> formula_rows;     // lens rows passed with their matrix and closed formulas
   std::vector<int> zero_length_rows; // lenses with a field but no length (no effect)
   std::vector<int> no_limit_rows;    // solenoids among formula_rows: no hard-edge limit
+  std::vector<int> long_fringe_rows; // lenses shorter than kShortLens fringe lengths: their
+                                     // field never reaches its body value
   long steps = 0;                    // integration steps taken (all fringe lengths)
 };
 
@@ -89,10 +92,6 @@ struct RayOutcome {
 };
 RayOutcome trace_ray(const LensSystem& s, const ElementMatrices& a, const MapSettings& settings, const Vec4& start,
                      double delta, const ElementMatrices* per_percent = nullptr);
-
-// The field sources of the integrated rows of s at the hard-edge positions the walk uses
-// (a superimposed lens is centred on its host).
-std::vector<FieldSource> field_sources(const LensSystem& s);
 
 // Coefficient of a monomial of the object variables in output component i (1 x, 2 theta,
 // 3 y, 4 phi): exponents of x, theta, y, phi, delta.

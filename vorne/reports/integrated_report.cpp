@@ -90,6 +90,8 @@ std::optional<MapOutcome> report_map(Vorne& v, const char* who, const EnergyStep
   static const qx::Format kNoLimit{
       "(1H ,'%',A,'- Solenoid in row ',I2,' has no hard-edge limit: formula terms (AB3/L sets a fringe).')"};
   static const qx::Format kNoLength{"(1H ,'%',A,'- Lens in row ',I2,' has no length: it has no effect.')"};
+  static const qx::Format kLongFringe{
+      "(1H ,'%',A,'- Lens in row ',I2,' is shorter than 4 fringe lengths: its field never reaches full value.')"};
   MapSettings settings;
   settings.fringe = v.fringe;
   settings.idiag = v.idiag;
@@ -109,6 +111,7 @@ std::optional<MapOutcome> report_map(Vorne& v, const char* who, const EnergyStep
   }
   for (const int row : m.no_limit_rows) v.term.write(kNoLimit, who, row);
   for (const int row : m.zero_length_rows) v.term.write(kNoLength, who, row);
+  for (const int row : m.long_fringe_rows) v.term.write(kLongFringe, who, row);
   return m;
 }
 
