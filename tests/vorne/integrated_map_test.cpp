@@ -313,6 +313,55 @@ TEST(IntegratedMap, SecondOrderOfASextupoleIsTheWalksSecondOrderMap) {
     }
 }
 
+// The map in canonical variables (p = slope / sqrt(1 + slopes^2) where there is no field) is
+// symplectic when it comes from the equations of motion: J^T S J = S for its Jacobian J, to
+// second order in J, relative to the terms that cancel. A field that is not a field (one
+// without its Maxwell terms) or a slip in the equations of motion breaks it.
+double symplectic_error(const vorne::PhaseMap& m) {
+  const Tps x = Tps::variable(Tps::x), p = Tps::variable(Tps::theta), y = Tps::variable(Tps::y),
+            q = Tps::variable(Tps::phi);
+  const Tps in_norm = qx::reciprocal(qx::sqrt(Tps(1.0) - p * p - q * q));
+  const std::array<Tps, Tps::kVariables> in = {x, p * in_norm, y, q * in_norm, Tps()};
+  std::array<Tps, 4> out;
+  for (std::size_t i = 0; i < 4; ++i) out[i] = m[i].compose(in);
+  const Tps out_norm = qx::reciprocal(qx::sqrt(Tps(1.0) + out[1] * out[1] + out[3] * out[3]));
+  out[1] = out[1] * out_norm;
+  out[3] = out[3] * out_norm;
+  std::array<std::array<Tps, 4>, 4> j;
+  for (std::size_t i = 0; i < 4; ++i)
+    for (std::size_t k = 0; k < 4; ++k) j[i][k] = out[i].derivative(static_cast<int>(k));
+  auto magnitude = [](Tps t) {
+    for (int k = 0; k < Tps::kSize; ++k) t[k] = std::fabs(t[k]);
+    return t;
+  };
+  // The largest violation relative to the size of the terms that must cancel.
+  double worst = 0.0;
+  for (std::size_t a = 0; a < 4; ++a)
+    for (std::size_t b = 0; b < 4; ++b) {
+      // (J^T S J)(a, b) with S pairing (x, p) and (y, q).
+      Tps sum;
+      Tps size;
+      for (const std::size_t k : {0u, 2u}) {
+        sum += j[k][a] * j[k + 1][b] - j[k + 1][a] * j[k][b];
+        size += magnitude(j[k][a]) * magnitude(j[k + 1][b]) + magnitude(j[k + 1][a]) * magnitude(j[k][b]);
+      }
+      sum[0] -= (a % 2 == 0 && b == a + 1) ? 1.0 : (b % 2 == 0 && a == b + 1) ? -1.0 : 0.0;
+      for (int k = 0; k < Tps::kSize; ++k)
+        if (Tps::order(k) <= 2 && Tps::exponents(k)[Tps::delta] == 0 && size[k] > 0.0)
+          worst = std::max(worst, std::fabs(sum[k]) / size[k]);
+    }
+  return worst;
+}
+
+TEST(IntegratedMap, SymplecticInCanonicalVariables) {
+  for (const char* name : {"examples/triplet.vrn", "doublet_focused.vrn", "supra_octupole.vrn"}) {
+    SCOPED_TRACE(name);
+    Rig r;
+    load(r, name);
+    for (const double lambda : {0.0, 0.002}) EXPECT_LT(symplectic_error(map_of(r, lambda).map), 1e-8) << lambda;
+  }
+}
+
 // ---- Fields and bad input -----------------------------------------------------------------------
 
 TEST(IntegratedMapFields, MaxwellConsistentToThirdOrderAndTheProfileKeepsTheLength) {
