@@ -137,6 +137,12 @@ TEST(IntegratedReport, CofoutWritesTheIntegratedMap) {
   };
   EXPECT_EQ(rec[19], " " + qx::edit_g(d(1, 2) + d(1, 4), 12, 5, 1) + "," + qx::edit_g(d(3, 2) + d(3, 4), 12, 5, 1));
   EXPECT_EQ(rec[20], " " + qx::edit_g(d(1, 1) + d(1, 3), 12, 5, 1) + "," + qx::edit_g(d(3, 1) + d(3, 3), 12, 5, 1));
+  // The ray-trace program images with it: FAKE/N reads it whole and maps a small grid.
+  const auto rays = qxtest::run_program(qxtest::lumiray_exe(),
+                                        "FAKE/N trip\n2\n16\nS\n10 10\n0.4 0.4\n0 0\n0\n0 0\nQ\nEXIT\n", dir.path());
+  EXPECT_NE(rays.out.find(" Read fifth order matrix.\n"), std::string::npos) << rays.out;
+  EXPECT_EQ(rays.out.find("Error"), std::string::npos) << rays.out;
+  EXPECT_NE(rays.out.find(" rays in file.\n"), std::string::npos) << rays.out;
 }
 
 }  // namespace
