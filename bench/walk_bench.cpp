@@ -10,11 +10,16 @@ namespace {
 
 using bench::BenchSystem;
 
-// One walk of the bench system per iteration at the given order code.
+// One walk of the bench system per iteration at the given order code. The walk takes the
+// table, the results and its settings; nothing else of the program.
 void walk_loop(benchmark::State& state, int order) {
   BenchSystem b;
+  vorne::WalkSettings settings;
+  settings.order = order;
+  settings.level = b.v.idiag;
+  settings.terminal = &b.term;
   for (auto _ : state) {
-    vorne::system_walk(b.v, order);
+    vorne::system_walk(b.v.sys, b.v.walk, settings);
     benchmark::DoNotOptimize(b.v.walk);
   }
 }

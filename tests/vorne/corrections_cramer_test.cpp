@@ -44,7 +44,7 @@ TEST(Cramer, ThreeOctupolesCancelTheTargetedCoefficients) {
     Rig r;
     load_without_octupoles(r, name);
     const vorne::ThirdOrderSet before = r.v.walk.total;
-    const vorne::CramerSolution sol = vorne::cramer(r.v, targets_of(before));
+    const vorne::CramerSolution sol = vorne::cramer(r.s, r.settings(), targets_of(before));
     ASSERT_EQ(sol.status, vorne::CramerSolution::Status::solved) << name;
     for (const double z : sol.residual) EXPECT_LT(std::fabs(z), 1e-4) << name;
     for (std::size_t k = 0; k < 3; ++k) {
@@ -69,9 +69,9 @@ TEST(Cramer, LinesOfASolvedCorrection) {
   load_without_octupoles(r, "quadruplet_octupoles.vrn");
   r.v.set_diagnostic(0);
   const vorne::CramerTargets t = targets_of(r.v.walk.total);
-  const vorne::CramerSolution sol = vorne::cramer_solution(r.v, t);
+  const vorne::CramerSolution sol = vorne::cramer_solution(r.s, r.settings(), t);
   r.take();
-  vorne::octupole_correction(r.v, t);
+  vorne::octupole_correction(r.s, r.settings(), t);
   const std::string want = solved_lines(sol);
   EXPECT_EQ(r.take(), want);
   // The determinant as printed is the step's expansion: the negative of the matrix's.
@@ -83,7 +83,7 @@ TEST(Cramer, PartialCorrectionStillWritesTheFields) {
   load_without_octupoles(r, "quadruplet_octupoles.vrn");
   // Targets so large that the residuals of the solve exceed the limit in absolute terms.
   const double big = 1e13 * r.v.walk.total(1, 1);
-  const vorne::CramerSolution sol = vorne::cramer(r.v, {big, big, big, big});
+  const vorne::CramerSolution sol = vorne::cramer(r.s, r.settings(), {big, big, big, big});
   const double z = std::fabs(sol.residual[0]) + std::fabs(sol.residual[1]) + std::fabs(sol.residual[2]);
   ASSERT_GT(z, static_cast<double>(1e-4f));
   EXPECT_EQ(r.take().find(" %CRAMER - Partial correction  Z = " + g13(z) + "\n"), 0u);
@@ -97,7 +97,7 @@ TEST(Cramer, TooFewSingularAndMoreThanThree) {
   few.s.p(10, 1) = 18.0;
   few.walk(-3);
   const vorne::LensSystem table = few.s;
-  const vorne::CramerSolution a = vorne::cramer(few.v, {1, 2, 3, 4});
+  const vorne::CramerSolution a = vorne::cramer(few.s, few.settings(), {1, 2, 3, 4});
   EXPECT_EQ(a.status, vorne::CramerSolution::Status::too_few);
   EXPECT_EQ(few.take(),
             " %CRAMER- Insufficient Octupoles for correction,\n at least 3 are required, you have only  2\n");
@@ -109,7 +109,7 @@ TEST(Cramer, TooFewSingularAndMoreThanThree) {
   flat.load("quadruplet_octupoles.vrn");
   for (const int iz : {6, 10, 14}) flat.s.p(iz, 2) = 0.0;
   flat.walk(-3);
-  EXPECT_EQ(vorne::cramer(flat.v, {1, 2, 3, 4}).status, vorne::CramerSolution::Status::singular);
+  EXPECT_EQ(vorne::cramer(flat.s, flat.settings(), {1, 2, 3, 4}).status, vorne::CramerSolution::Status::singular);
   EXPECT_EQ(flat.take(),
             " \n %CRAMER-Determinant of coefficient matrix zero, system\n"
             " %CRAMER-cannot be corrected with octupoles. \n");
@@ -128,7 +128,7 @@ TEST(Cramer, TooFewSingularAndMoreThanThree) {
   four.s.p(end + 1, 2) = 0.08;
   four.s.izend = end + 2;
   four.walk(-3);
-  const vorne::CramerSolution b = vorne::cramer(four.v, targets_of(four.v.walk.total));
+  const vorne::CramerSolution b = vorne::cramer(four.s, four.settings(), targets_of(four.v.walk.total));
   EXPECT_EQ(b.octupoles, 4);
   EXPECT_EQ((b.rows), (std::array<int, 3>{6, 10, 14}));
   EXPECT_EQ(four.take().find(" %CRAMER - FIRST 3/4 OF AVAILABLE OCTUPOLES USED.\n"), 0u);
@@ -145,8 +145,8 @@ TEST(Cramer, FinalRunListingEndsWithTheCorrection) {
   r.v.set_diagnostic(1);
   r.walk(3);
   r.take();
-  const vorne::FishkResult f = vorne::fishk_coefficients(r.v);
-  const vorne::CramerSolution sol = vorne::cramer_solution(r.v, vorne::fishk_targets(f.c));
+  const vorne::FishkResult f = vorne::fishk_coefficients(r.s, r.settings());
+  const vorne::CramerSolution sol = vorne::cramer_solution(r.s, r.settings(), vorne::fishk_targets(f.c));
   ASSERT_EQ(sol.status, vorne::CramerSolution::Status::solved);
   std::string tail = "           Hawkes' coefficients:";
   const std::size_t at = listing.find(tail);

@@ -69,7 +69,7 @@ TEST(Fishk, SumsFromTheThinLensFormulas) {
     Rig r;
     r.load(name);
     r.walk(-3);
-    const vorne::FishkResult f = vorne::fishk_coefficients(r.v);
+    const vorne::FishkResult f = vorne::fishk_coefficients(r.s, r.settings());
     ASSERT_TRUE(f.suited) << name;
     const Sums want = thin_lens_sums(r);
     EXPECT_NEAR(f.c.p, want.p, 1e-10 * std::fabs(want.p)) << name;
@@ -87,7 +87,7 @@ TEST(Fishk, AgreesWithTheWalksQuadrupoleContributionForFocusedSystems) {
     Rig r;
     r.load(name);
     r.walk(-3);
-    const vorne::FishkResult f = vorne::fishk_coefficients(r.v);
+    const vorne::FishkResult f = vorne::fishk_coefficients(r.s, r.settings());
     const vorne::ThirdOrderSet& q = r.v.walk.quad;
     EXPECT_NEAR(q(1, 1), f.c.p, 0.05 * std::fabs(f.c.p)) << name;
     EXPECT_NEAR(q(2, 1), f.c.pb, 0.05 * std::fabs(f.c.pb)) << name;
@@ -102,7 +102,7 @@ TEST(Fishk, ReportLayout) {
   Rig r;
   r.load("quadruplet_focused.vrn");
   r.walk(-3);
-  const vorne::FishkResult f = vorne::fishk(r.v, r.term);
+  const vorne::FishkResult f = vorne::fishk(r.s, r.settings(), r.term);
   const vorne::Magnification m = vorne::mag(r.v, r.s.izend);
   const vorne::FocalLengths fl = vorne::focal(r.v, r.s.izend);
   // Antisymmetry figure from the fields, centres and lengths of the four lenses.
@@ -158,7 +158,7 @@ TEST(Fishk, ApproximateFocalLengthsResidualAstigmatismAndUnsuitedSystems) {
   r.load("triplet_detuned.vrn");
   r.v.set_diagnostic(-6);
   r.walk(-3);
-  const vorne::FishkResult f = vorne::fishk(r.v, r.term);
+  const vorne::FishkResult f = vorne::fishk(r.s, r.settings(), r.term);
   const std::string text = r.take();
   EXPECT_EQ(text.find(" \n %FISHK- Approximate focal lengths F = 1/(L*B^2) used.\n"), 0u);
   const double astig = (r.s.p(8, 6) - r.s.p(8, 7)) * 1e6;
@@ -170,7 +170,7 @@ TEST(Fishk, ApproximateFocalLengthsResidualAstigmatismAndUnsuitedSystems) {
   const double k = r.s.p(4, 8), len = r.s.p(4, 2);
   const double f1 = 1 / (k * k * len);
   EXPECT_GT(f.c.p, 0.0);
-  EXPECT_NEAR(vorne::fishk_coefficients(r.v).c.p, f.c.p, 0.0);
+  EXPECT_NEAR(vorne::fishk_coefficients(r.s, r.settings()).c.p, f.c.p, 0.0);
   (void)f1;
 
   // No quadrupole, or five: unsuited.
@@ -178,7 +178,7 @@ TEST(Fishk, ApproximateFocalLengthsResidualAstigmatismAndUnsuitedSystems) {
   none.add(3.0, 1.0);
   none.end();
   none.walk(-3);
-  EXPECT_FALSE(vorne::fishk(none.v, none.term).suited);
+  EXPECT_FALSE(vorne::fishk(none.s, none.settings(), none.term).suited);
   EXPECT_EQ(none.take(), " %FISHK- The system is unsuited for FISHK/CRAMER Number of quads =  0\n");
   Rig five;
   five.add(3.0, 1.0);
@@ -188,7 +188,7 @@ TEST(Fishk, ApproximateFocalLengthsResidualAstigmatismAndUnsuitedSystems) {
   }
   five.end();
   five.walk(-3);
-  EXPECT_FALSE(vorne::fishk(five.v, five.term).suited);
+  EXPECT_FALSE(vorne::fishk(five.s, five.settings(), five.term).suited);
   EXPECT_EQ(five.take(), " %FISHK- The system is unsuited for FISHK/CRAMER Number of quads =  5\n");
 }
 
@@ -198,7 +198,7 @@ TEST(Fishk, SuperimposedQuadrupolesAreNotCounted) {
   Rig r;
   r.load("electrostatic_quads.vrn");
   r.walk(-3);
-  const vorne::FishkResult f = vorne::fishk_coefficients(r.v);
+  const vorne::FishkResult f = vorne::fishk_coefficients(r.s, r.settings());
   EXPECT_EQ(f.quads, 3);
   EXPECT_TRUE(std::isfinite(f.c.p) && std::isfinite(f.c.s) && std::isfinite(f.c.pb));
 }

@@ -44,15 +44,15 @@ TEST(FittedLenses, EinzelAndCylinder) {
   const int einzel = r.add(15.0, 0.1, 1.0, 0.02);
   const int cylinder = r.add(17.0, 0.1, 1.0, 0.02);
   Mat4 a;
-  EXPECT_EQ(vorne::einz(r.v, einzel, a), ElementStatus::ok);
+  EXPECT_EQ(r.element(vorne::einz, einzel, a), ElementStatus::ok);
   EXPECT_EQ(a, vorne::drift_matrix(0.1));
-  EXPECT_EQ(vorne::cyl(r.v, cylinder, a), ElementStatus::ok);
+  EXPECT_EQ(r.element(vorne::cyl, cylinder, a), ElementStatus::ok);
   EXPECT_EQ(a, vorne::drift_matrix(0.1));
 
   // R = 3: F from the fit written out term by term; the einzel lens keeps the energy
   // (det 1), the cylinder lens scales the slope by sqrt(R) (det sqrt(R)).
   r.s.p(einzel, 3) = 3.0;
-  ASSERT_EQ(vorne::einz(r.v, einzel, a), ElementStatus::ok);
+  ASSERT_EQ(r.element(vorne::einz, einzel, a), ElementStatus::ok);
   const double R = 3.0;
   const double f = (1.9332 - 0.4333 * R + 0.265 * R * R - 0.060627 * std::pow(R, 3) + 0.0073346 * std::pow(R, 4) -
                     0.00043132 * std::pow(R, 5) + 9.8562e-06 * std::pow(R, 6)) *
@@ -61,14 +61,14 @@ TEST(FittedLenses, EinzelAndCylinder) {
   EXPECT_NEAR(det(a), 1.0, 1e-12);
   EXPECT_EQ(a(3, 4), a(1, 2));
   r.s.p(cylinder, 3) = 4.0;
-  ASSERT_EQ(vorne::cyl(r.v, cylinder, a), ElementStatus::ok);
+  ASSERT_EQ(r.element(vorne::cyl, cylinder, a), ElementStatus::ok);
   const double f2 = std::fabs((4.6758 + 1.5878 * 4 - 0.00082984 * 16 + 0.00013589 * 64 - 1.5209e-06 * 256 +
                                6.0554e-09 * 1024) * 4.0 / 9.0);
   EXPECT_NEAR(a(2, 1), -2.0 / f2, 1e-12);
   EXPECT_NEAR(det(a), 4.0, 1e-12);   // sqrt(R) per plane
 
   r.s.p(cylinder, 3) = -1.0;
-  EXPECT_EQ(vorne::cyl(r.v, cylinder, a), ElementStatus::degenerate);
+  EXPECT_EQ(r.element(vorne::cyl, cylinder, a), ElementStatus::degenerate);
   EXPECT_EQ(r.take(), " ?CYL- Voltage ratio out of range in element  4\n");
 }
 
@@ -77,14 +77,14 @@ TEST(Dipole, DriftAndCentroidBend) {
   const int magnetic = r.add(2.0, 0.4, 0.3, -0.1);
   const int electric = r.add(12.0, 0.4, 2.0E5, 0.0);
   Mat4 a;
-  EXPECT_EQ(vorne::dip(r.v, magnetic, a), ElementStatus::ok);
+  EXPECT_EQ(r.element(vorne::dip, magnetic, a), ElementStatus::ok);
   EXPECT_EQ(a, vorne::drift_matrix(0.4));
   EXPECT_EQ(r.s.p(magnetic, 8), 0.0);
   // rho = sqrt(2 m T) / (q B) with the program's own e of 1.6E-19 held in single precision;
   // m is the particle's mass (row 1), not a column of the beam row.
   const double e = static_cast<double>(1.6E-19f);
   Vec4 beam;
-  vorne::dipadd(r.v, magnetic, beam);
+  vorne::dipadd(r.s, magnetic, r.particle(), r.settings(), beam);
   const double rho_x = std::sqrt(2 * 4.0026 * kAmu * 1.0E6 * e) / (2 * e * 0.3);
   const double rho_y = std::sqrt(2 * 4.0026 * kAmu * 1.0E6 * e) / (2 * e * -0.1);
   EXPECT_NEAR(beam(1), -0.16 / (2 * rho_x), 1e-15);
@@ -92,7 +92,7 @@ TEST(Dipole, DriftAndCentroidBend) {
   EXPECT_NEAR(beam(3), -0.16 / (2 * rho_y), 1e-15);
   EXPECT_NEAR(beam(4), -0.4 / rho_y, 1e-15);
   Vec4 other;
-  vorne::dipadd(r.v, electric, other);
+  vorne::dipadd(r.s, electric, r.particle(), r.settings(), other);
   EXPECT_NEAR(other(2), -0.4 / (2 * 1.0E6 / 2.0E5), 1e-15);
   EXPECT_EQ(other(4), 0.0);
 }
@@ -101,7 +101,7 @@ TEST(VelocitySelector, WienFocusingInX) {
   Rig r(1.0, 1.00728, 0.5);
   const int row = r.add(7.0, 0.3, 1.7, 0.0);
   Mat4 a;
-  ASSERT_EQ(vorne::vs(r.v, row, a), ElementStatus::ok);
+  ASSERT_EQ(r.element(vorne::vs, row, a), ElementStatus::ok);
   // The whole-number field n = 1 T; v from the kinetic energy in joules; the E-field column
   // becomes the Wien field n v; k = n e / (m v).
   const double m = 1.00728 * kAmu;
@@ -113,7 +113,7 @@ TEST(VelocitySelector, WienFocusingInX) {
   EXPECT_EQ(a(3, 4), 0.3);
   EXPECT_EQ(a(4, 3), 0.0);
   r.s.p(row, 3) = 0.7;   // below 1 T: the whole-number field is 0, a drift
-  ASSERT_EQ(vorne::vs(r.v, row, a), ElementStatus::ok);
+  ASSERT_EQ(r.element(vorne::vs, row, a), ElementStatus::ok);
   EXPECT_EQ(a, vorne::drift_matrix(0.3));
 }
 
@@ -154,21 +154,21 @@ TEST(ElementMessages, GuardsPrintWhereTheirRoutineSays) {
   // terminal. By level: ACCEL nowhere at level 0, on the report stream above it.
   r.v.listing = &listing;
   r.v.idiag = 0;
-  EXPECT_EQ(vorne::quad(r.v, drift, a), ElementStatus::wrong_kind);
-  EXPECT_EQ(vorne::dip(r.v, drift, a), ElementStatus::wrong_kind);
-  EXPECT_EQ(vorne::accel(r.v, drift, a), ElementStatus::wrong_kind);
+  EXPECT_EQ(r.element(vorne::quad, drift, a), ElementStatus::wrong_kind);
+  EXPECT_EQ(r.element(vorne::dip, drift, a), ElementStatus::wrong_kind);
+  EXPECT_EQ(r.element(vorne::accel, drift, a), ElementStatus::wrong_kind);
   EXPECT_EQ(r.take(), " ?DIP- Called for non-DIPOLE ELE= 3 ITYPE=  3.0\n");
   EXPECT_EQ(listing.text(), " ?QUAD- Called for non-quad ELE= 3 ITYPE=  3.0\n");
   listing.clear();
   r.v.idiag = 3;
-  vorne::gap(r.v, drift, a);
-  vorne::octu(r.v, drift, a);
+  r.element(vorne::gap, drift, a);
+  r.element(vorne::octu, drift, a);
   EXPECT_EQ(listing.text(),
             " ?GAP- Called for non-gap lens ELE =  3 ITYPE=  3.00\n"
             " ?OCTU- Called for non-octupole IZ =  3\n");
   r.v.listing = nullptr;
   r.v.idiag = -1;
-  vorne::solenoid(r.v, drift, a);
+  r.element(vorne::solenoid, drift, a);
   EXPECT_EQ(r.take(), " ?SOLENOID- Called for non-solenoid ELE =  3 ITYPE=  3.00\n");
   EXPECT_EQ(a, marked);
 }

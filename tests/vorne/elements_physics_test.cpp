@@ -14,7 +14,7 @@ constexpr double kRel = 1.0E-8;
 template <class Routine>
 Mat4 built(Rig& r, int row, Routine routine) {
   Mat4 a;
-  EXPECT_EQ(routine(r.v, row, a), ElementStatus::ok);
+  EXPECT_EQ(r.element(routine, row, a), ElementStatus::ok);
   return a;
 }
 

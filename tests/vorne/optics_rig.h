@@ -17,7 +17,7 @@
 #include "session.h"
 #include "qx/units.h"
 #include "session/state.h"
-#include "optics/walk.h"
+#include "session/walks.h"
 
 namespace optics_test {
 
@@ -62,6 +62,13 @@ struct Rig {
     return row;
   }
   void walk(int order = 1) { vorne::system_walk(v, order); }
+  // The walk's settings on the rig's state, and the particle of row 1 as it stands.
+  vorne::WalkSettings settings() const { return vorne::walk_settings(v); }
+  vorne::Particle particle() const { return vorne::particle_of(s); }
+  // An element routine on row iz with those.
+  using Routine = vorne::ElementStatus (*)(vorne::LensSystem&, int, const vorne::Particle&, const vorne::WalkSettings&,
+                                           Mat4&);
+  vorne::ElementStatus element(Routine routine, int iz, Mat4& a) { return routine(s, iz, particle(), settings(), a); }
   // Reads a hand-written system file of tests/data (title, particle, beam, elements up to
   // the System End) the way the file format defines it.
   void load(const std::string& name) { load_path(qxtest::test_data(name)); }

@@ -119,11 +119,11 @@ TEST(SecondOrderMap, ZeroRadiusOnlyWhereTheRadiusIsUsed) {
   const int sol = r.add(11.0, 0.1, 0.0, 0.0);
   r.end();
   Mat14 t;
-  vorne::element_second_order(r.v, sext, vorne::drift_matrix(0.1), t);
+  vorne::element_second_order(r.s, sext, r.settings(), vorne::drift_matrix(0.1), t);
   EXPECT_EQ(r.take(), " Zero radius second order element at   3\n\n");
   EXPECT_EQ(t, vorne::linear_extension(vorne::drift_matrix(0.1)));
-  vorne::element_second_order(r.v, cyl, vorne::drift_matrix(0.1), t);
-  vorne::element_second_order(r.v, sol, vorne::drift_matrix(0.1), t);
+  vorne::element_second_order(r.s, cyl, r.settings(), vorne::drift_matrix(0.1), t);
+  vorne::element_second_order(r.s, sol, r.settings(), vorne::drift_matrix(0.1), t);
   EXPECT_EQ(r.take(), "");
   EXPECT_EQ(t, vorne::linear_extension(vorne::drift_matrix(0.1)));
 }
@@ -134,7 +134,7 @@ TEST(SecondOrderMap, SupraSextupoleOnAQuadrupoleAddsItsEntries) {
   r.walk(2);
   const int quad = 8;  // carries the supra sextupole of row 9
   Mat14 t;
-  vorne::element_second_order(r.v, quad, r.v.walk.element_matrix[quad], t);
+  vorne::element_second_order(r.s, quad, r.settings(), r.v.walk.element_matrix[quad], t);
   Mat14 want = vorne::linear_extension(r.v.walk.element_matrix[quad]);
   const double k = 1.6021892E-19 / momentum(3.0, 1.00728) * 0.04 / (0.005 * 0.005);
   vorne::set_sextupole_entries(k, 0.14, want);

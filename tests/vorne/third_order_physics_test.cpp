@@ -226,13 +226,13 @@ TEST(ThirdOrderPhysics, FirstLensIsTakenAsItStandsAndZeroMagnificationIsReported
   r.walk(3);
   const vorne::ThirdOrderSet first = vorne::lens_third_order(r.s, 4, -2);
   vorne::ThirdOrderSet sum;
-  vorne::tadd(r.v, 4, first, sum);
+  vorne::tadd(r.s, 4, r.settings(), first, sum);
   EXPECT_EQ(sum.c, first.c);
   r.take();
   // A lens whose preceding lens images with zero magnification cannot be referred.
   r.s.p(4, 9) = 0.0;
   vorne::ThirdOrderSet kept = sum;
-  vorne::tadd(r.v, 6, first, kept);
+  vorne::tadd(r.s, 6, r.settings(), first, kept);
   EXPECT_EQ(kept.c, sum.c);
   EXPECT_EQ(r.take(), " ?TADD - ZERO MAGNIFICATION AT IZ =   6\n           TMX =   0.00000E+00   TMY = " +
                           qx::edit_g(r.s.p(4, 10), 13, 5, 1) + "\n");

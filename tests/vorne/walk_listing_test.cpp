@@ -24,7 +24,7 @@ TEST(WalkListing, GeometricListingOfLensAndSystemEnd) {
   const double k = kE * (r.s.p(4, 3) / 0.005) / momentum(3.0, 1.00728);
   const double amp = 0.005 * r.s.p(4, 3) / 1.256637062E-06 / 2;
   r.take();
-  vorne::geometric_listing(r.v, 4, r.v.walk.element_matrix[4]);
+  vorne::geometric_listing(r.s, 4, r.v.walk.element_matrix[4], r.settings());
   EXPECT_EQ(r.take(),
             lens_geom(4, integrated_quad(k, 0.07), 0.07, 5.035, 5.035, std::sqrt(k), amp, std::sqrt(k) * 0.07));
 
@@ -35,7 +35,7 @@ TEST(WalkListing, GeometricListingOfLensAndSystemEnd) {
   const double pc = std::sqrt(3.0 * 3.0 + 2 * 3.0 * mc2);
   const double gamma = 1 + 3.0 / mc2;
   const double beta = std::sqrt(1 - 1 / (gamma * gamma));
-  vorne::geometric_listing(r.v, r.s.izend, s);
+  vorne::geometric_listing(r.s, r.s.izend, s, r.settings());
   EXPECT_EQ(r.take(),
             " \n"
             " 10             System End\n"
@@ -57,9 +57,9 @@ TEST(WalkListing, GeometricListingOfLensAndSystemEnd) {
             "\n");
 
   // Drifts print nothing; levels 1 to 3 and above 5 print nothing either.
-  vorne::geometric_listing(r.v, 3, r.v.walk.element_matrix[3]);
+  vorne::geometric_listing(r.s, 3, r.v.walk.element_matrix[3], r.settings());
   r.v.idiag = 2;
-  vorne::geometric_listing(r.v, 4, r.v.walk.element_matrix[4]);
+  vorne::geometric_listing(r.s, 4, r.v.walk.element_matrix[4], r.settings());
   EXPECT_EQ(r.take(), "");
 }
 

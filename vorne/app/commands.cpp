@@ -14,7 +14,7 @@
 #include "fit/mask.h"
 #include "fit/ptf.h"
 #include "fit/stig.h"
-#include "optics/walk.h"
+#include "session/walks.h"
 #include "qx/format.h"
 #include "qx/graphics.h"
 #include "qx/help.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "optics/walk.h"
+#include "session/walks.h"
 #include "qx/format.h"
 #include "qx/listread.h"
 #include "qx/numeric.h"

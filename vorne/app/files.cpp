@@ -3,12 +3,13 @@
 #include <memory>
 #include <string>
 
-#include "optics/walk.h"
+#include "session/walks.h"
 #include "qx/format.h"
 #include "qx/text.h"
 #include "reports/listing.h"
 #include "session/dialogue.h"
 #include "system/datafile.h"
+#include "system/diagnostic_levels.h"
 
 namespace vorne {
 
@@ -81,13 +82,13 @@ void cmd_data(Vorne& v, const qx::CommandLine& line) {
   system_walk(v, 1);
   collect_groups(v.sys, v.term);
 
-  if (level_before > 0) {
+  if (level_before > kQuietLevel) {
     v.set_diagnostic(level_before);
     final_run(v);
     v.finished = true;
     return;
   }
-  if (v.idiag >= 0) v.term.write(kLevel, v.idiag);
+  if (v.idiag >= kQuietLevel) v.term.write(kLevel, v.idiag);
   if (v.sys.total_length == 0.0) v.term.write(kZeroLength);
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/commands.h"
-#include "optics/walk.h"
+#include "session/walks.h"
 #include "qx/format.h"
 #include "qx/graphics.h"
 #include "qx/text.h"

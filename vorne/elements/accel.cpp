@@ -7,22 +7,21 @@
 
 namespace vorne {
 
-ElementStatus accel(Vorne& v, int iz, Mat4& a) {
+ElementStatus accel(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
   static const qx::Format kNotAccel{"(1H ,'?ACCEL- Called for non-accelerator ELE = ',I2,' ITYPE=',F6.2)"};
   static const qx::Format kStopped{"(1H ,'?ACCEL- No particle energy in element ',I2)"};
-  LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
   if (code_class(code) != kAccelerator) {
-    if (qx::Output* out = level_stream(v)) out->write(kNotAccel, iz, code);
+    if (qx::Output* out = settings.level_stream()) out->write(kNotAccel, iz, code);
     return ElementStatus::wrong_kind;
   }
-  const double gain = std::fabs(s.p(1, 2)) * s.p(iz, 3);   // MeV
-  if (gain == 0.0) return drift(v, iz, a);
-  const double t0 = s.p(1, 4);   // the energy at the element
+  const double gain = std::fabs(particle.charge) * s.p(iz, 3);   // MeV
+  if (gain == 0.0) return drift(s, iz, particle, settings, a);
+  const double t0 = particle.energy;   // the energy at the element
   if (!(t0 > 0.0) || !(t0 + gain > 0.0)) {
     // A particle without energy at either end of the column has no paraxial motion.
-    error_stream(v).write(kStopped, iz);
-    return drift(v, iz, a);
+    settings.error_stream().write(kStopped, iz);
+    return drift(s, iz, particle, settings, a);
   }
   const double len = s.p(iz, 2);
   const double r = std::sqrt((t0 + gain) / t0);
@@ -30,7 +29,7 @@ ElementStatus accel(Vorne& v, int iz, Mat4& a) {
   a(1, 1) = a(3, 3) = 1.0;
   a(1, 2) = a(3, 4) = 2.0 * len / (r + 1.0);
   a(2, 2) = a(4, 4) = 1.0 / r;
-  store_cardinals(v, iz, a);
+  store_cardinals(s, iz, a);
   return ElementStatus::ok;
 }
 

@@ -41,9 +41,9 @@ Mat4 drift_matrix(double len) {
   return a;
 }
 
-ElementStatus drift(Vorne& v, int iz, Mat4& a) {
-  a = drift_matrix(v.sys.p(iz, 2));
-  std::fill_n(&v.sys.p(iz, 5), kColumns - 4, 0.0);   // columns 5-12 of the row
+ElementStatus drift(LensSystem& s, int iz, const Particle&, const WalkSettings&, Mat4& a) {
+  a = drift_matrix(s.p(iz, 2));
+  std::fill_n(&s.p(iz, 5), kColumns - 4, 0.0);   // columns 5-12 of the row
   return ElementStatus::ok;
 }
 
@@ -125,8 +125,7 @@ PlaneCardinals thin_lens_cardinals(double f, double u) {
   return c;
 }
 
-void store_cardinals(Vorne& v, int iz, const Mat4& a) {
-  LensSystem& s = v.sys;
+void store_cardinals(LensSystem& s, int iz, const Mat4& a) {
   const double len = code_class(s.p(iz, 1)) == kSystemEnd ? 0.0 : s.p(iz, 2);
   const ObjectDistances d = object_distances(s, iz);
   const PlaneCardinals x = plane_cardinals(a(1, 1), a(2, 1), a(2, 2), len, d.ux);
@@ -140,29 +139,22 @@ void store_cardinals(Vorne& v, int iz, const Mat4& a) {
   s.p(iz, 12) = y.focal;
 }
 
-qx::Output* level_stream(Vorne& v) {
-  if (v.idiag > 0) return &v.report();
-  if (v.idiag < 0) return &v.term;
-  return nullptr;
-}
-
-qx::Output& error_stream(Vorne& v) { return v.idiag > 0 ? v.report() : v.term; }
-
 bool all_finite(const Mat4& a) {
   for (const double x : a.v)
     if (!std::isfinite(x)) return false;
   return true;
 }
 
-ElementStatus finish_round_lens(Vorne& v, int iz, Mat4 m, const qx::Format& error, Mat4& a) {
+ElementStatus finish_round_lens(LensSystem& s, int iz, const WalkSettings& settings, Mat4 m, const qx::Format& error,
+                                Mat4& a) {
   for (int i = 1; i <= 2; ++i)
     for (int j = 1; j <= 2; ++j) m(i + 2, j + 2) = m(i, j);
   if (m(4, 3) == 0.0 || m(2, 1) == 0.0 || !all_finite(m)) {
-    v.term.write(error, iz, m(2, 1), m(4, 3));
+    settings.term().write(error, iz, m(2, 1), m(4, 3));
     return ElementStatus::degenerate;
   }
   a = m;
-  store_cardinals(v, iz, a);
+  store_cardinals(s, iz, a);
   return ElementStatus::ok;
 }
 

@@ -26,26 +26,25 @@ double fitted(const Fit& c, double r) {
 
 }  // namespace
 
-ElementStatus cyl(Vorne& v, int iz, Mat4& a) {
+ElementStatus cyl(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
   static const qx::Format kNotCylinder{"(1H ,'?CYL- Called for non-cyl ELE=',I2,' ITYPE=',F5.1)"};
   static const qx::Format kError{
       "(1H ,'?Cyl Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
   static const qx::Format kBadRatio{"(1H ,'?CYL- Voltage ratio out of range in element ',I2)"};
-  LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
   if (code_class(code) != kCylinderLens) {
-    v.term.write(kNotCylinder, iz, code);
+    settings.term().write(kNotCylinder, iz, code);
     return ElementStatus::wrong_kind;
   }
   const double r = s.p(iz, 3);
-  if (r == 1.0) return drift(v, iz, a);
+  if (r == 1.0) return drift(s, iz, particle, settings, a);
   const double f1 = fitted(kFocal1Fit, r);
   const double f2 = fitted(kFocal2Fit, r);
   const double p1 = fitted(kPlane1Fit, r);
   const double p2 = fitted(kPlane2Fit, r);
   // The slope scales with sqrt(R): a ratio of 0 or below has no lens, nor has a vanishing fit.
   if (!(r > 0.0) || f1 == 0.0 || f2 == 0.0 || !std::isfinite(f1 + f2 + p1 + p2)) {
-    v.term.write(kBadRatio, iz);
+    settings.term().write(kBadRatio, iz);
     return ElementStatus::degenerate;
   }
   const double len = s.p(iz, 2);
@@ -57,7 +56,7 @@ ElementStatus cyl(Vorne& v, int iz, Mat4& a) {
   m(1, 2) = (1.0 - (1.0 - q2 / f2) * (1.0 - q1 / f1)) * f2;
   m(2, 1) = -root / f2;
   m(2, 2) = (1.0 - q1 / f1) * root;
-  return finish_round_lens(v, iz, m, kError, a);
+  return finish_round_lens(s, iz, settings, m, kError, a);
 }
 
 }  // namespace vorne

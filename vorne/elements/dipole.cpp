@@ -15,32 +15,30 @@ int dipole_kind(double code) {
 
 }  // namespace
 
-ElementStatus dip(Vorne& v, int iz, Mat4& a) {
+ElementStatus dip(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
   static const qx::Format kNotDipole{"(1H ,'?DIP- Called for non-DIPOLE ELE=',I2,' ITYPE=',F5.1)"};
-  LensSystem& s = v.sys;
   if (dipole_kind(s.p(iz, 1)) < 0) {
-    v.term.write(kNotDipole, iz, s.p(iz, 1));
+    settings.term().write(kNotDipole, iz, s.p(iz, 1));
     return ElementStatus::wrong_kind;
   }
   a = drift_matrix(s.p(iz, 2));
   s.p(iz, 8) = 0.0;
-  store_cardinals(v, iz, a);
+  store_cardinals(s, iz, a);
   return ElementStatus::ok;
 }
 
-ElementStatus dipadd(Vorne& v, int iz, Vec4& beam) {
+ElementStatus dipadd(const LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Vec4& beam) {
   static const qx::Format kNotDipole{"(1H ,'?dipadd- Called for non-DIPOLE ELE=',I2,' ITYPE=',F5.1)"};
   static const qx::Format kNoRadius{"(1H ,'?dipadd- No bending radius in element ',I2)"};
-  const LensSystem& s = v.sys;
   const int kind = dipole_kind(s.p(iz, 1));
   if (kind < 0) {
-    v.term.write(kNotDipole, iz, s.p(iz, 1));
+    settings.term().write(kNotDipole, iz, s.p(iz, 1));
     return ElementStatus::wrong_kind;
   }
   const double len = s.p(iz, 2);
-  const double t0 = s.p(1, 4);   // the energy at the element, MeV
-  const double mass = s.p(1, 3) * kAtomicMassUnit;   // the particle's rest mass (row 1), kg
-  const double charge = std::fabs(s.p(1, 2));
+  const double t0 = particle.energy;   // the energy at the element, MeV
+  const double mass = particle.mass * kAtomicMassUnit;   // the particle's rest mass (row 1), kg
+  const double charge = std::fabs(particle.charge);
   // Plane 1 bends with P2 (x, theta), plane 2 with P3 (y, phi).
   for (int plane = 1; plane <= 2; ++plane) {
     const double field = s.p(iz, plane + 2);
@@ -50,7 +48,7 @@ ElementStatus dipadd(Vorne& v, int iz, Vec4& beam) {
                                  (charge * kDipaddCharge * field)
                            : 2.0 * t0 * kElectronVoltsPerMeV / field;
     if (rho == 0.0 || std::isnan(rho)) {
-      error_stream(v).write(kNoRadius, iz);
+      settings.error_stream().write(kNoRadius, iz);
       continue;
     }
     // An infinite radius (no charge) bends nothing: L/rho is 0.

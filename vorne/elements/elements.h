@@ -2,23 +2,31 @@
 // table into the element's 4x4 transfer matrix and writing the element's derived quantities
 // (strength, image positions, magnifications, focal lengths) into the row's columns 6-12.
 //
-// Every routine has the same shape, `ElementStatus name(Vorne& v, int iz, Mat4& a)`, and is
-// named for the prefix of its messages (quad prints "?QUAD- ..."). A routine called for a row
-// of the wrong kind prints its guard message and leaves a untouched.
+// Every routine has the same shape and explicit inputs:
+//   ElementStatus name(LensSystem& s, int iz, const Particle& particle,
+//                      const WalkSettings& settings, Mat4& a)
+// the table and the row (the routine reads the row, the lenses before it and a superimposed
+// lens after it, and writes its results into the row), the particle as it is at the row, and
+// the walk's settings (diagnostic level, where messages go). It is named for the prefix of its
+// messages (quad prints "?QUAD- ..."). A routine called for a row of the wrong kind prints its
+// guard message and leaves a untouched.
 //
 // Row columns as the routines read them: 1 packed type code, 2 length L (m), 3 field (P2),
 // 4 radius or second field (P3); results: 5 z of the centre (written by the walk before the
 // routine runs), 6 z of the x image, 7 z of the y image, 8 strength, 9-10 x and y
 // magnification, 11-12 x and y focal length.
 //
-// The particle's kinetic energy is read from row 1, column 4; the callers (the system walk
-// and the element reports) set it to the energy at the element first (energy_at).
+// The particle's kinetic energy is the one it has at the element (energy_at): the callers
+// (the system walk and the element reports) pass it in the Particle.
 #pragma once
 
 #include <cmath>
 #include <string_view>
 
-#include "session/state.h"
+#include "qx/format.h"
+#include "qx/units.h"
+#include "system/system.h"
+#include "system/walk_settings.h"
 #include "system/matrix.h"
 
 namespace vorne {
@@ -42,31 +50,31 @@ inline constexpr double kMinGapEnergy = 1.0E-6;         // MeV, a gap lens at ze
 // ---- Element routines -----------------------------------------------------------------------------
 // Drift (type 3, and every zero-strength fall-back): identity with A(1,2) = A(3,4) = L; clears
 // columns 5-12 of the row.
-ElementStatus drift(Vorne& v, int iz, Mat4& a);
+ElementStatus drift(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a);
 // Quadrupole (unpacked type 4, magnetic or electric), summed with a supra quadrupole in the
 // next row.
-ElementStatus quad(Vorne& v, int iz, Mat4& a);
+ElementStatus quad(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a);
 // Sextupole (unpacked type 6): first order a drift; stores its strength.
-ElementStatus sext(Vorne& v, int iz, Mat4& a);
+ElementStatus sext(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a);
 // Octupole (INT(ITYPE) 8 or 18): first order a drift; strength K3, images passed through.
-ElementStatus octu(Vorne& v, int iz, Mat4& a);
+ElementStatus octu(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a);
 // Solenoid (type 11): the coupled rotating matrix.
-ElementStatus solenoid(Vorne& v, int iz, Mat4& a);
+ElementStatus solenoid(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a);
 // Uniform accelerating column (type 10).
-ElementStatus accel(Vorne& v, int iz, Mat4& a);
+ElementStatus accel(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a);
 // Thin aperture lens between accelerating columns (type 13).
-ElementStatus gap(Vorne& v, int iz, Mat4& a);
+ElementStatus gap(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a);
 // Dipole (type 2 or 12): first order a drift.
-ElementStatus dip(Vorne& v, int iz, Mat4& a);
+ElementStatus dip(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a);
 // Velocity selector (type 7).
-ElementStatus vs(Vorne& v, int iz, Mat4& a);
+ElementStatus vs(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a);
 // Einzel lens (type 15) from fitted data.
-ElementStatus einz(Vorne& v, int iz, Mat4& a);
+ElementStatus einz(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a);
 // Two-cylinder lens (type 17) from fitted data.
-ElementStatus cyl(Vorne& v, int iz, Mat4& a);
+ElementStatus cyl(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a);
 
 // Centroid bend of a dipole (type 2 or 12) at row iz applied to a beam vector.
-ElementStatus dipadd(Vorne& v, int iz, Vec4& beam);
+ElementStatus dipadd(const LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Vec4& beam);
 
 // ---- Shared pieces --------------------------------------------------------------------------------
 // The drift matrix of length len.
@@ -114,14 +122,7 @@ PlaneCardinals thin_lens_cardinals(double f, double u);
 
 // The cardinal-elements routine: from a and the preceding lens, stores columns 6, 7 (image
 // positions), 9, 10 (magnifications) and 11, 12 (focal lengths) of row iz.
-void store_cardinals(Vorne& v, int iz, const Mat4& a);
-
-// Where the routines that print "on the report stream when IDIAG is positive, on the terminal
-// when it is negative, and not at all when it is 0" print: nullptr for level 0.
-qx::Output* level_stream(Vorne& v);
-// Where messages that must never be silent go: the report stream at a positive level (the
-// listing while the final run has it open), else the terminal.
-qx::Output& error_stream(Vorne& v);
+void store_cardinals(LensSystem& s, int iz, const Mat4& a);
 
 // True when every entry of a is finite.
 bool all_finite(const Mat4& a);
@@ -130,7 +131,8 @@ bool all_finite(const Mat4& a);
 // copied to the y block; a matrix that does not focus or is not finite prints `error` (row,
 // A(2,1), A(4,3)) on the terminal and leaves a untouched, otherwise a := m and the cardinal
 // elements are stored.
-ElementStatus finish_round_lens(Vorne& v, int iz, Mat4 m, const qx::Format& error, Mat4& a);
+ElementStatus finish_round_lens(LensSystem& s, int iz, const WalkSettings& settings, Mat4 m, const qx::Format& error,
+                                Mat4& a);
 
 // ---- Used by quad and sext --------------------------------------------------------------------------
 // Strength of a quadrupole (order 2) or sextupole (order 3) row, summed with a supra lens of
@@ -141,7 +143,8 @@ struct MultipoleExcitation {
   double kl2 = 0.0;   // K L^2, each lens with its own length
   bool valid = true;  // false: a message was printed (radius or energy unusable)
 };
-MultipoleExcitation multipole_excitation(Vorne& v, int iz, int order, std::string_view name);
+MultipoleExcitation multipole_excitation(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings,
+                                         int order, std::string_view name);
 
 // SIGN(a, b) of Fortran: |a| with the sign of b (b = 0 counts as positive).
 inline double fortran_sign(double a, double b) { return b >= 0.0 ? std::fabs(a) : -std::fabs(a); }

@@ -11,13 +11,12 @@ namespace {
 
 // Field (MV/m) of row k when it is a plain accelerating column (code 10.00, no coupling)
 // with a length, else 0.
-double column_field(Vorne& v, int iz, int k) {
+double column_field(const LensSystem& s, const WalkSettings& settings, int iz, int k) {
   static const qx::Format kNoLength{"(1H ,'?GAP- Accelerating column ',I2,' of zero length beside element ',I2)"};
-  const LensSystem& s = v.sys;
   if (k < kFirstElementRow || k > kRows || s.p(k, 1) != static_cast<double>(kAccelerator)) return 0.0;
   const double len = s.p(k, 2);
   if (len == 0.0) {
-    if (s.p(k, 3) != 0.0) error_stream(v).write(kNoLength, k, iz);
+    if (s.p(k, 3) != 0.0) settings.error_stream().write(kNoLength, k, iz);
     return 0.0;
   }
   return s.p(k, 3) / len;
@@ -25,23 +24,22 @@ double column_field(Vorne& v, int iz, int k) {
 
 }  // namespace
 
-ElementStatus gap(Vorne& v, int iz, Mat4& a) {
+ElementStatus gap(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
   static const qx::Format kNotGap{"(1H ,'?GAP- Called for non-gap lens ELE = ',I2,' ITYPE=',F6.2)"};
-  LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
   if (code_class(code) != kGapLens) {
-    if (qx::Output* out = level_stream(v)) out->write(kNotGap, iz, code);
+    if (qx::Output* out = settings.level_stream()) out->write(kNotGap, iz, code);
     return ElementStatus::wrong_kind;
   }
   s.p(iz, 2) = kGapLength;
-  const double e1 = column_field(v, iz, iz - 1);
-  const double e2 = column_field(v, iz, iz + 1);
-  double t0 = s.p(1, 4);   // the energy at the element
+  const double e1 = column_field(s, settings, iz, iz - 1);
+  const double e2 = column_field(s, settings, iz, iz + 1);
+  double t0 = particle.energy;   // the energy at the element
   if (t0 == 0.0) t0 = kMinGapEnergy;
   a = Mat4::identity();
   // The thin aperture lens: the radius column plays no part in its strength.
   a(2, 1) = a(4, 3) = (e1 - e2) / (4.0 * t0);
-  store_cardinals(v, iz, a);
+  store_cardinals(s, iz, a);
   return ElementStatus::ok;
 }
 

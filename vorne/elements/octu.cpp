@@ -7,29 +7,28 @@
 
 namespace vorne {
 
-ElementStatus octu(Vorne& v, int iz, Mat4& a) {
+ElementStatus octu(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
   static const qx::Format kNotOctu{"(1H ,'?OCTU- Called for non-octupole IZ = ',I2)"};
   static const qx::Format kBadRadius{"(1H ,'?OCTU- Zero or negative radius in element ',I2)"};
   static const qx::Format kNoEnergy{"(1H ,'?OCTU- No particle energy at element ',I2)"};
-  LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
   const int kind = code_class(code);
   if (kind != kOctupole && kind != kElectricVariant + kOctupole) {
-    if (qx::Output* out = level_stream(v)) out->write(kNotOctu, iz);
+    if (qx::Output* out = settings.level_stream()) out->write(kNotOctu, iz);
     return ElementStatus::wrong_kind;
   }
   a = drift_matrix(s.p(iz, 2));
 
   const double field = s.p(iz, 3);
   const double radius = s.p(iz, 4);
-  const double t = s.p(1, 4);
+  const double t = particle.energy;
   double k3 = 0.0;
   if (field != 0.0 && !(radius > 0.0)) {
-    error_stream(v).write(kBadRadius, iz);
+    settings.error_stream().write(kBadRadius, iz);
   } else if (field != 0.0 && !(t > 0.0)) {
-    error_stream(v).write(kNoEnergy, iz);
+    settings.error_stream().write(kNoEnergy, iz);
   } else if (field != 0.0 && kind == kOctupole) {
-    k3 = std::fabs(s.p(1, 2)) * kElementaryCharge / particle_momentum(s) * field / std::pow(radius, 3);
+    k3 = std::fabs(particle.charge) * kElementaryCharge / particle_momentum(particle) * field / std::pow(radius, 3);
   } else if (field != 0.0) {
     k3 = -(2.0 * field) / (std::pow(radius, 4) * t * kElectronVoltsPerMeV);
   }

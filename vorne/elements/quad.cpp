@@ -22,26 +22,26 @@ struct SquaredStrengths {
 // has one power more. charge is the charge factor of the magnetic rule (|q|, or 1 for the
 // supra lens, whose rule leaves the charge out). False (after a message) when the radius or
 // the particle energy cannot give a strength.
-bool lens_strengths(Vorne& v, int row, double charge, int radius_power, std::string_view name,
+bool lens_strengths(const LensSystem& s, int row, const Particle& particle, const WalkSettings& settings, double charge,
+                    int radius_power, std::string_view name,
                     SquaredStrengths& k) {
   static const qx::Format kBadRadius{"(1H ,'?',A,'- Zero or negative radius in element ',I2)"};
   static const qx::Format kNoEnergy{"(1H ,'?',A,'- No particle energy at element ',I2)"};
-  const LensSystem& s = v.sys;
   const double field = s.p(row, 3);
   const double radius = s.p(row, 4);
   k = SquaredStrengths{};
   if (field == 0.0) return true;   // no field, no strength: never an error
   if (!(radius > 0.0)) {
-    error_stream(v).write(kBadRadius, name, row);
+    settings.error_stream().write(kBadRadius, name, row);
     return false;
   }
-  const double t = s.p(1, 4);
+  const double t = particle.energy;
   if (!(t > 0.0)) {
-    error_stream(v).write(kNoEnergy, name, row);
+    settings.error_stream().write(kNoEnergy, name, row);
     return false;
   }
   if (s.type_at(row).polarity > 0) {
-    const double rigidity = charge * kElementaryCharge / particle_momentum(s);
+    const double rigidity = charge * kElementaryCharge / particle_momentum(particle);
     const double kb = std::sqrt(rigidity * std::fabs(field) / std::pow(radius, radius_power));
     k.kb = fortran_sign(kb * kb, field);
   } else {
@@ -53,13 +53,13 @@ bool lens_strengths(Vorne& v, int row, double charge, int radius_power, std::str
 
 }  // namespace
 
-MultipoleExcitation multipole_excitation(Vorne& v, int iz, int order, std::string_view name) {
-  LensSystem& s = v.sys;
+MultipoleExcitation multipole_excitation(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings,
+                                         int order, std::string_view name) {
   MultipoleExcitation m;
-  const double charge = std::fabs(s.p(1, 2));
+  const double charge = std::fabs(particle.charge);
   const int kind = order == 2 ? kQuadrupole : kSextupole;
   SquaredStrengths own;
-  if (!lens_strengths(v, iz, charge, order - 1, name, own)) {
+  if (!lens_strengths(s, iz, particle, settings, charge, order - 1, name, own)) {
     m.valid = false;
     return m;
   }
@@ -75,7 +75,7 @@ MultipoleExcitation multipole_excitation(Vorne& v, int iz, int order, std::strin
   if (on_top.type != kind) return m;
   // The supra lens takes the quadrupole rules without the charge, for either kind.
   SquaredStrengths supra;
-  if (!lens_strengths(v, next, 1.0, 1, name, supra)) {
+  if (!lens_strengths(s, next, particle, settings, 1.0, 1, name, supra)) {
     m.valid = false;
     return m;
   }
@@ -86,28 +86,27 @@ MultipoleExcitation multipole_excitation(Vorne& v, int iz, int order, std::strin
   return m;
 }
 
-ElementStatus quad(Vorne& v, int iz, Mat4& a) {
+ElementStatus quad(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
   static const qx::Format kNotQuad{"(1H ,'?QUAD- Called for non-quad ELE=',I2,' ITYPE=',F5.1)"};
   static const qx::Format kError{
       "(1H ,'?QUAD- Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
   static const qx::Format kZeroLength{"(1H ,'?QUAD- Zero length in element ',I2)"};
-  LensSystem& s = v.sys;
   const TypeCode t = s.type_at(iz);
   if (t.type != kQuadrupole) {
-    v.report().write(kNotQuad, iz, s.p(iz, 1));
+    settings.report().write(kNotQuad, iz, s.p(iz, 1));
     return ElementStatus::wrong_kind;
   }
-  const MultipoleExcitation m = multipole_excitation(v, iz, 2, "QUAD");
-  if (!m.valid) return drift(v, iz, a);
+  const MultipoleExcitation m = multipole_excitation(s, iz, particle, settings, 2, "QUAD");
+  if (!m.valid) return drift(s, iz, particle, settings, a);
 
   const double len = s.p(iz, 2);
   const double strength = fortran_sign(std::sqrt(std::fabs(m.k)), m.k);
   const double psi = fortran_sign(std::sqrt(std::fabs(m.kl2)), m.kl2);
-  if (psi == 0.0) return drift(v, iz, a);
+  if (psi == 0.0) return drift(s, iz, particle, settings, a);
   if (len == 0.0) {
     // Only a supra lens on a lens of no length gets here: its strength has nowhere to act.
-    error_stream(v).write(kZeroLength, iz);
-    return drift(v, iz, a);
+    settings.error_stream().write(kZeroLength, iz);
+    return drift(s, iz, particle, settings, a);
   }
 
   const double ph = std::fabs(psi);
@@ -122,10 +121,10 @@ ElementStatus quad(Vorne& v, int iz, Mat4& a) {
   a(4, 4) = std::cosh(ph);
   if (psi < 0.0) swap_planes(a);
   if (std::fabs(s.rotation(iz)) > kTiltThreshold) rotate(a, s.rotation(iz));
-  if (a(4, 3) == 0.0 || a(2, 1) == 0.0) v.term.write(kError, iz, a(2, 1), a(4, 3));
+  if (a(4, 3) == 0.0 || a(2, 1) == 0.0) settings.term().write(kError, iz, a(2, 1), a(4, 3));
 
-  store_cardinals(v, iz, a);
-  if (v.idiag == kThinLensFitLevel) {
+  store_cardinals(s, iz, a);
+  if (settings.level == kThinLensFitLevel) {
     // The fitting mode "apr> " works with the thin-lens picture of each quadrupole.
     const ObjectDistances d = object_distances(s, iz);
     const double fx = fortran_sign(std::fabs(len / (psi * psi)), psi);

@@ -7,22 +7,21 @@
 
 namespace vorne {
 
-ElementStatus sext(Vorne& v, int iz, Mat4& a) {
+ElementStatus sext(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
   static const qx::Format kNotSext{"(1H ,'?SEXT- Called for non-sextupole ELE=',I2,' ITYPE=',F5.1)"};
-  LensSystem& s = v.sys;
   if (s.type_at(iz).type != kSextupole) {
-    v.report().write(kNotSext, iz, s.p(iz, 1));
+    settings.report().write(kNotSext, iz, s.p(iz, 1));
     return ElementStatus::wrong_kind;
   }
-  const MultipoleExcitation m = multipole_excitation(v, iz, 3, "SEXT");
-  if (!m.valid) return drift(v, iz, a);
+  const MultipoleExcitation m = multipole_excitation(s, iz, particle, settings, 3, "SEXT");
+  if (!m.valid) return drift(s, iz, particle, settings, a);
   const double strength = fortran_sign(std::sqrt(std::fabs(m.k)), m.k);
   const double psi = fortran_sign(std::sqrt(std::fabs(m.kl2)), m.kl2);
-  if (psi == 0.0) return drift(v, iz, a);
+  if (psi == 0.0) return drift(s, iz, particle, settings, a);
 
   a = drift_matrix(s.p(iz, 2));
   if (s.rotation(iz) != 0.0) rotate(a, s.rotation(iz));
-  store_cardinals(v, iz, a);
+  store_cardinals(s, iz, a);
   s.p(iz, 8) = strength;
   return ElementStatus::ok;
 }

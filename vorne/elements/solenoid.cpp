@@ -7,30 +7,29 @@
 
 namespace vorne {
 
-ElementStatus solenoid(Vorne& v, int iz, Mat4& a) {
+ElementStatus solenoid(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
   static const qx::Format kNotSolenoid{"(1H ,'?SOLENOID- Called for non-solenoid ELE = ',I2,' ITYPE=',F6.2)"};
   static const qx::Format kError{
       "(1H ,'?SOLENOID- Error in element ',I2,/,6X,'A(2,1) = ',1P,G10.3,/,6X,'A(4,3) = ',1P,G10.3,/)"};
   static const qx::Format kNoEnergy{"(1H ,'?SOLENOID- No particle energy at element ',I2)"};
-  LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
   if (code_class(code) != kSolenoid) {
-    if (qx::Output* out = level_stream(v)) out->write(kNotSolenoid, iz, code);
+    if (qx::Output* out = settings.level_stream()) out->write(kNotSolenoid, iz, code);
     return ElementStatus::wrong_kind;
   }
   const double field = s.p(iz, 3);
   const double len = s.p(iz, 2);
-  if (field == 0.0) return drift(v, iz, a);
-  if (!(s.p(1, 4) > 0.0)) {
-    error_stream(v).write(kNoEnergy, iz);
-    return drift(v, iz, a);
+  if (field == 0.0) return drift(s, iz, particle, settings, a);
+  if (!(particle.energy > 0.0)) {
+    settings.error_stream().write(kNoEnergy, iz);
+    return drift(s, iz, particle, settings, a);
   }
-  const double k = std::fabs(s.p(1, 2)) * kElementaryCharge / particle_momentum(s) * field * 0.5;
+  const double k = std::fabs(particle.charge) * kElementaryCharge / particle_momentum(particle) * field * 0.5;
   // The rotation keeps its sign: reversing the field turns the beam the other way, so two
   // equal solenoids of opposite field leave no x-y coupling.
   const double theta = k * len;
   // No turn (no length or no charge) is the drift the matrix tends to.
-  if (theta == 0.0) return drift(v, iz, a);
+  if (theta == 0.0) return drift(s, iz, particle, settings, a);
 
   const double c = std::cos(theta);
   const double sn = std::sin(theta);
@@ -52,10 +51,10 @@ ElementStatus solenoid(Vorne& v, int iz, Mat4& a) {
   a(4, 4) = c * c;
   s.p(iz, 8) = k;
   if (a(4, 3) == 0.0 || a(2, 1) == 0.0) {
-    if (qx::Output* out = level_stream(v)) out->write(kError, iz, a(2, 1), a(4, 3));
+    if (qx::Output* out = settings.level_stream()) out->write(kError, iz, a(2, 1), a(4, 3));
     return ElementStatus::degenerate;
   }
-  store_cardinals(v, iz, a);
+  store_cardinals(s, iz, a);
   return ElementStatus::ok;
 }
 

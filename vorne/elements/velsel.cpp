@@ -15,30 +15,29 @@ constexpr std::int64_t kFieldLimit = 1000000;   // tesla; anything beyond is a t
 
 }  // namespace
 
-ElementStatus vs(Vorne& v, int iz, Mat4& a) {
+ElementStatus vs(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
   static const qx::Format kNotSelector{"(1H ,'?VS- Called for non-VS ELE=',I2,' ITYPE=',F5.1)"};
   static const qx::Format kBadField{"(1H ,'?VS- B-Field out of range in element ',I2)"};
   static const qx::Format kNoSpeed{"(1H ,'?VS- No particle speed at element ',I2)"};
-  LensSystem& s = v.sys;
   const double code = s.p(iz, 1);
   if (code_class(code) != kVelocitySelector) {
-    v.term.write(kNotSelector, iz, code);
+    settings.term().write(kNotSelector, iz, code);
     return ElementStatus::wrong_kind;
   }
   const std::optional<std::int64_t> whole = qx::int_part(s.p(iz, 3), -kFieldLimit, kFieldLimit);
   if (!whole) {
-    error_stream(v).write(kBadField, iz);
-    return drift(v, iz, a);
+    settings.error_stream().write(kBadField, iz);
+    return drift(s, iz, particle, settings, a);
   }
   const double n = static_cast<double>(*whole);
-  if (n == 0.0) return drift(v, iz, a);
-  const double mass = s.p(1, 3) * kAtomicMassUnit;   // the particle's rest mass (row 1), kg
+  if (n == 0.0) return drift(s, iz, particle, settings, a);
+  const double mass = particle.mass * kAtomicMassUnit;   // the particle's rest mass (row 1), kg
   // The speed needs the energy in joules: taking MeV as if they were joules per charge made
   // the selector a thousand times too strong.
-  const double speed = std::sqrt(2.0 * s.p(1, 4) * kElectronVoltsPerMeV * kElementaryCharge / mass);
+  const double speed = std::sqrt(2.0 * particle.energy * kElectronVoltsPerMeV * kElementaryCharge / mass);
   if (!(speed > 0.0) || !std::isfinite(speed)) {
-    error_stream(v).write(kNoSpeed, iz);
-    return drift(v, iz, a);
+    settings.error_stream().write(kNoSpeed, iz);
+    return drift(s, iz, particle, settings, a);
   }
   s.p(iz, 4) = n * speed;   // the E-field that lets the reference particle through
   const double k = std::fabs(n * n * kElementaryCharge / (s.p(iz, 4) * mass));
@@ -49,7 +48,7 @@ ElementStatus vs(Vorne& v, int iz, Mat4& a) {
   a(2, 1) = -k * std::sin(k * len);
   a(2, 2) = std::cos(k * len);
   if (s.rotation(iz) != 0.0) rotate(a, s.rotation(iz));
-  store_cardinals(v, iz, a);
+  store_cardinals(s, iz, a);
   return ElementStatus::ok;
 }
 

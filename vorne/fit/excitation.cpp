@@ -1,6 +1,6 @@
 #include "fit/excitation.h"
 
-#include "optics/walk.h"
+#include "session/walks.h"
 #include "qx/format.h"
 
 namespace vorne {

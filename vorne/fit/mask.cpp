@@ -8,7 +8,7 @@
 
 #include "fit/excitation.h"
 #include "fit/fitting.h"
-#include "optics/walk.h"
+#include "session/walks.h"
 #include "qx/format.h"
 #include "qx/listread.h"
 #include "qx/stepit.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fit/fitting.h"
-#include "optics/walk.h"
+#include "session/walks.h"
 #include "qx/format.h"
 #include "qx/stepit.h"
 #include "system/diagnostic_levels.h"
@@ -20,17 +20,6 @@ constexpr int kTraceFirst = 10;              // STIG traces its first 10 evaluat
 constexpr int kTraceEvery = 10;              // ... and every 10th after that
 
 // ---- S and STIG -------------------------------------------------------------------------------
-
-// The two terms the fit drives to zero after a first-order walk: (x|th) and (y|ph), or at
-// diagnostic level -6 the distances from the last lens's image positions to the system end.
-std::array<double, 2> stig_terms(Vorne& v) {
-  if (v.idiag == kThinLensFitLevel) {
-    const int last = last_active_lens(v.sys);
-    if (last == 0) return {0.0, 0.0};
-    return {v.sys.total_length - v.sys.p(last, 6), v.sys.total_length - v.sys.p(last, 7)};
-  }
-  return {v.walk.s(1, 2), v.walk.s(3, 4)};
-}
 
 void set_group_values(LensSystem& s, std::span<const double> x) {
   for (int g = 1; g <= s.nv; ++g) s.group_value(g) = x[static_cast<std::size_t>(g - 1)];
@@ -79,7 +68,7 @@ void run_stig(Vorne& v, const qx::CommandLine& line) {
     set_group_values(s, x);
     apply_groups(s);
     system_walk(v, 1, false);
-    std::array<double, 2> d = stig_terms(v);
+    std::array<double, 2> d = objective_terms(v.sys, v.walk, v.idiag);
     if (plane == 2) d[0] = 0.0;
     if (plane == 1) d[1] = 0.0;
     double value = std::sqrt(d[0] * d[0] + d[1] * d[1]);

@@ -7,7 +7,6 @@
 #include "elements/elements.h"
 #include "optics/third_order.h"
 #include "qx/format.h"
-#include "session/state.h"
 #include "system/diagnostic_levels.h"
 
 namespace vorne {
@@ -97,16 +96,15 @@ double antisymmetry(const std::vector<ThinQuad>& q) {
 
 // ---- FISHK ---------------------------------------------------------------------------------------
 
-FishkResult fishk_coefficients(Vorne& v) {
+FishkResult fishk_coefficients(const LensSystem& s, const WalkSettings& settings) {
   FishkResult r;
-  const LensSystem& s = v.sys;
   const std::vector<int> rows = fishk_quadrupoles(s);
   r.quads = static_cast<int>(rows.size());
   if (r.quads == 0 || r.quads > kMaxFishkQuadrupoles) return r;
   r.suited = true;
-  r.f = focal(v, s.izend);
-  r.m = mag(v, s.izend);
-  r.approximate = v.idiag == kThinLensFitLevel;
+  r.f = focal(s, s.izend, settings);
+  r.m = mag(s, s.izend, settings);
+  r.approximate = settings.level == kThinLensFitLevel;
   std::vector<ThinQuad> q;
   for (const int iz : rows) q.push_back(thin_quad(s, iz, r.approximate));
   const int last = rows.back();
@@ -134,7 +132,7 @@ FishkResult fishk_coefficients(Vorne& v) {
   return r;
 }
 
-FishkResult fishk(Vorne& v, qx::Output& out) {
+FishkResult fishk(const LensSystem& s, const WalkSettings& settings, qx::Output& out) {
   static const qx::Format kUnsuited{"(1H ,'%FISHK- The system is unsuited for FISHK/CRAMER',' Number of quads = ',I2)"};
   static const qx::Format kApproximate{"(1H ,/,1H ,'%FISHK- Approximate focal lengths F = 1/(L*B^2) used.')"};
   static const qx::Format kBeware{"(1H ,/,1H ,'%FISHK- **Beware** ',1P,G8.2,'um of residual astigmatism')"};
@@ -150,7 +148,7 @@ FishkResult fishk(Vorne& v, qx::Output& out) {
       "1H ,5X,'Y/TH2PH =',0P,F13.5,' um/mr3   SB = ',1P,G13.5,' m/r3',/)"};
   static const qx::Format kHawkes{
       "(1H ,10X,'Hawkes'' coefficients: ','   Csx/Fx =  ',0P,F11.4,'   Csy/Fy =  ',0P,F11.4)"};
-  const FishkResult r = fishk_coefficients(v);
+  const FishkResult r = fishk_coefficients(s, settings);
   if (!r.suited) {
     out.write(kUnsuited, r.quads);
     return r;
@@ -191,8 +189,7 @@ int carrier_of(const LensSystem& s, int row) {
 
 // A separate octupole: the thick-octupole integrals from its entrance, referred to the system
 // object as the walk refers it.
-OctupoleColumn separate_column(Vorne& v, int row) {
-  const LensSystem& s = v.sys;
+OctupoleColumn separate_column(const LensSystem& s, const WalkSettings& settings, int row) {
   OctupoleColumn col;
   const double len = s.p(row, 2);
   const double radius = s.p(row, 4);
@@ -205,7 +202,7 @@ OctupoleColumn separate_column(Vorne& v, int row) {
   const double j1 = -(std::pow(len + w, 5) - std::pow(w, 5)) / 5.0;
   // The magnification of the system up to the octupole's object, as the walk refers the
   // octupole's own coefficients.
-  const Referral r = lens_referral(v, row);
+  const Referral r = lens_referral(s, row, settings);
   col.a = i1 / std::pow(r.m.mx, 4);
   col.b = i2 / sq(r.m.mx * r.m.my);
   col.c = j1 / std::pow(r.m.my, 4);
@@ -218,8 +215,7 @@ OctupoleColumn separate_column(Vorne& v, int row) {
 
 // An octupole superimposed on a quadrupole: its closed forms inside the quadrupole, referred
 // like the quadrupole.
-OctupoleColumn superimposed_column(Vorne& v, int row) {
-  const LensSystem& s = v.sys;
+OctupoleColumn superimposed_column(const LensSystem& s, const WalkSettings& settings, int row) {
   OctupoleColumn col;
   const int quad = carrier_of(s, row);
   const double k = s.p(quad, 8);
@@ -227,7 +223,7 @@ OctupoleColumn superimposed_column(Vorne& v, int row) {
   const double len = s.p(row, 2);
   const ObjectDistances d = object_distances(s, quad);
   const OctupoleInQuad o = octupole_in_quadrupole(k, d.ux - len / 2.0, d.uy - len / 2.0, 1.0, len);
-  const Referral r = lens_referral(v, quad);
+  const Referral r = lens_referral(s, quad, settings);
   col.a = o.o1x / std::pow(r.m.mx, 4);
   col.b = o.o2x / sq(r.m.mx * r.m.my);
   col.c = o.o1y / std::pow(r.m.my, 4);
@@ -244,9 +240,8 @@ double det3(const std::array<std::array<double, 3>, 3>& m) {
 
 }  // namespace
 
-CramerSolution cramer_solution(Vorne& v, const CramerTargets& t) {
+CramerSolution cramer_solution(const LensSystem& s, const WalkSettings& settings, const CramerTargets& t) {
   CramerSolution sol;
-  const LensSystem& s = v.sys;
   std::vector<int> rows;
   for (int iz = kFirstElementRow; iz <= std::min(s.izend, kRows); ++iz) {
     const TypeCode tc = s.type_at(iz);
@@ -261,7 +256,7 @@ CramerSolution cramer_solution(Vorne& v, const CramerTargets& t) {
     sol.rows[static_cast<std::size_t>(k)] = rows[static_cast<std::size_t>(k)];
     const int row = rows[static_cast<std::size_t>(k)];
     col[static_cast<std::size_t>(k)] =
-        s.type_at(row).supra == 1 ? superimposed_column(v, row) : separate_column(v, row);
+        s.type_at(row).supra == 1 ? superimposed_column(s, settings, row) : separate_column(s, settings, row);
   }
   const double a1 = col[0].a, a2 = col[1].a, a3 = col[2].a;
   const double b1 = col[0].b, b2 = col[1].b, b3 = col[2].b;
@@ -288,7 +283,7 @@ CramerSolution cramer_solution(Vorne& v, const CramerTargets& t) {
   return sol;
 }
 
-CramerSolution cramer(Vorne& v, const CramerTargets& t) {
+CramerSolution cramer(LensSystem& s, const WalkSettings& settings, const CramerTargets& t) {
   static const qx::Format kTooFew{
       "(1H ,'%CRAMER- Insufficient Octupoles for correction,',/,1H ,'at least 3 are required, you have only ',I2)"};
   static const qx::Format kFirstThree{"(1H ,'%CRAMER - FIRST 3/',I1,' OF AVAILABLE OCTUPOLES USED.')"};
@@ -298,8 +293,8 @@ CramerSolution cramer(Vorne& v, const CramerTargets& t) {
   static const qx::Format kPartial{"(1H ,'%CRAMER - Partial correction  Z = ',1P,G13.5)"};
   static const qx::Format kDeterminant{"(1H ,40X,'Determinant = ',1P,G13.5)"};
   static const qx::Format kOctupole{"(1H ,10X,'Octupole ',I2,' = ',1P,G13.5,1X,A,' (Z',I1,' = ',1P,G9.2,')')"};
-  qx::Output& out = v.idiag > kQuietLevel ? v.report() : v.term;
-  const CramerSolution sol = cramer_solution(v, t);
+  qx::Output& out = settings.error_stream();
+  const CramerSolution sol = cramer_solution(s, settings, t);
   if (sol.octupoles < kCorrectingOctupoles) {
     out.write(kTooFew, sol.octupoles);
     return sol;
@@ -312,13 +307,13 @@ CramerSolution cramer(Vorne& v, const CramerTargets& t) {
   const double z = std::fabs(sol.residual[0]) + std::fabs(sol.residual[1]) + std::fabs(sol.residual[2]);
   if (z > kPartialLimit) out.write(kPartial, z);
   for (std::size_t k = 0; k < 3; ++k) {
-    v.sys.p(sol.rows[k], 8) = sol.strength[k];
-    v.sys.p(sol.rows[k], 3) = sol.field[k];
+    s.p(sol.rows[k], 8) = sol.strength[k];
+    s.p(sol.rows[k], 3) = sol.field[k];
   }
   out.write(kDeterminant, sol.determinant);
-  if (v.idiag >= kQuietLevel) {
+  if (settings.level >= kQuietLevel) {
     for (std::size_t k = 0; k < 3; ++k) {
-      if (code_class(v.sys.p(sol.rows[k], 1)) != vorne::kOctupole) continue;
+      if (code_class(s.p(sol.rows[k], 1)) != vorne::kOctupole) continue;
       const int n = static_cast<int>(k) + 1;
       out.write(kOctupole, n, sol.field[k], "Tesla", n, sol.residual[k]);
     }
@@ -326,21 +321,21 @@ CramerSolution cramer(Vorne& v, const CramerTargets& t) {
   return sol;
 }
 
-CramerSolution octupole_correction(Vorne& v, const CramerTargets& t) {
+CramerSolution octupole_correction(LensSystem& s, const WalkSettings& settings, const CramerTargets& t) {
   static const qx::Format kHeading{"(1H ,'Required corrections;',/,1H ,'     Octupole          Field      Unit')"};
   static const qx::Format kLine{"(1H ,7X,I2,10X,1P,G13.5,'  ',A)"};
-  const CramerSolution sol = cramer(v, t);
+  const CramerSolution sol = cramer(s, settings, t);
   if (sol.status != CramerSolution::Status::solved) return sol;
-  qx::Output& out = v.idiag > kQuietLevel ? v.report() : v.term;
+  qx::Output& out = settings.error_stream();
   out.write(kHeading);
   for (std::size_t k = 0; k < 3; ++k) out.write(kLine, sol.rows[k], sol.field[k], "Tesla");
   return sol;
 }
 
-void octupole_correction_report(Vorne& v) {
-  const FishkResult r = fishk(v, v.report());
-  if (!r.suited || v.walk.octus < kCorrectingOctupoles) return;
-  octupole_correction(v, fishk_targets(r.c));
+void octupole_correction_report(LensSystem& s, const WalkResult& w, const WalkSettings& settings) {
+  const FishkResult r = fishk(s, settings, settings.report());
+  if (!r.suited || w.octus < kCorrectingOctupoles) return;
+  octupole_correction(s, settings, fishk_targets(r.c));
 }
 
 }  // namespace vorne

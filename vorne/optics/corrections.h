@@ -39,11 +39,11 @@ struct FishkResult {
 };
 
 // The thin-lens sums alone, printing nothing.
-FishkResult fishk_coefficients(Vorne& v);
+FishkResult fishk_coefficients(const LensSystem& s, const WalkSettings& settings);
 
 // FISHK: the sums and their report on out ("unsuited" message, notes, the table and the
 // reduced coefficients).
-FishkResult fishk(Vorne& v, qx::Output& out);
+FishkResult fishk(const LensSystem& s, const WalkSettings& settings, qx::Output& out);
 
 // CRAMER's targets: x/theta^3, x/theta phi^2, y/phi^3, y/theta^2 phi (m/rad^3).
 struct CramerTargets {
@@ -67,18 +67,18 @@ struct CramerSolution {
 
 // Solves for the octupole strengths that cancel x/theta^3, the averaged mixed term
 // (b + d)/2 and y/phi^3, and the fields that give them. Changes nothing.
-CramerSolution cramer_solution(Vorne& v, const CramerTargets& t);
+CramerSolution cramer_solution(const LensSystem& s, const WalkSettings& settings, const CramerTargets& t);
 
 // CRAMER: solves, writes the strengths and fields of a solution into the table and prints
-// its messages and lines (on the report stream at idiag >= 1, else on the terminal).
-CramerSolution cramer(Vorne& v, const CramerTargets& t);
+// its messages and lines (on settings.error_stream()).
+CramerSolution cramer(LensSystem& s, const WalkSettings& settings, const CramerTargets& t);
 
 // CRAMER followed by the "Required corrections;" table of the octupoles it set, on the same
 // stream.
-CramerSolution octupole_correction(Vorne& v, const CramerTargets& t);
+CramerSolution octupole_correction(LensSystem& s, const WalkSettings& settings, const CramerTargets& t);
 
 // The octupole-correction report of the final run.
-void octupole_correction_report(Vorne& v);
+void octupole_correction_report(LensSystem& s, const WalkResult& w, const WalkSettings& settings);
 
 // The targets FISHK hands to CRAMER.
 inline CramerTargets fishk_targets(const SphericalCoefficients& c) { return {c.p, c.s, c.pb, c.sb}; }

@@ -75,9 +75,7 @@ void list_row(qx::Output& out, const LensSystem& s, int iz) {
   write_element_line(out, s, iz, kLastListedColumn);
 }
 
-void geometric_listing(Vorne& v, int iz, const Mat4& a) { geometric_listing(v, iz, a, false); }
-
-void geometric_listing(Vorne& v, int iz, const Mat4& a, bool any_level) {
+void geometric_listing(const LensSystem& s, int iz, const Mat4& a, const WalkSettings& settings, bool any_level) {
   static const qx::Format kHeader{"(1H ,/,1H ,I2,1X,A,1X,A,1X,A)"};
   static const qx::Format kEndFocal{
       "(1H ,4X,'Geometric Parameters',7X,'X-Plane      Y-Plane',/,"
@@ -96,12 +94,12 @@ void geometric_listing(Vorne& v, int iz, const Mat4& a, bool any_level) {
       "1H ,'    Exit principle plane',4X,2(1P,G12.5,' m '))"};
   static const qx::Format kThin{"(1H ,/,1H ,'%GEOM- Data for Thin Lens Approximation.')"};
 
-  LensSystem& s = v.sys;
   const TypeCode t = s.type_at(iz);
   const bool end = t.type == kSystemEnd;
   if ((t.polarity == 0 && !end) || t.supra == 1) return;
-  if (!any_level && !(v.idiag < kTraceRows || v.idiag == kTraceGeometry || v.idiag == kTraceMatrixGeometry)) return;
-  qx::Output& out = v.idiag > 0 ? v.report() : v.term;
+  const int level = settings.level;
+  if (!any_level && !(level < kTraceRows || level == kTraceGeometry || level == kTraceMatrixGeometry)) return;
+  qx::Output& out = settings.error_stream();
 
   const double len = end ? 0.0 : s.p(iz, 2);
   const ObjectDistances d = object_distances(s, iz);
@@ -122,7 +120,7 @@ void geometric_listing(Vorne& v, int iz, const Mat4& a, bool any_level) {
     vy = last > 2 ? s.p(last, 7) - s.p(last, 5) : 0.0;
     const int first = first_lens(s);
     ux = uy = first > 0 ? s.p(first, 5) : 0.0;
-    const Magnification m = mag(v, iz);
+    const Magnification m = mag(s, iz, settings);
     mx = m.mx;
     my = m.my;
   } else {
@@ -130,7 +128,7 @@ void geometric_listing(Vorne& v, int iz, const Mat4& a, bool any_level) {
     theta = t.type == kOctupole ? beta * std::pow(len, 4) : beta * len;
     amp_turns = s.p(iz, 4) * s.p(iz, 3) / kMagneticConstant;
     if (t.polarity > 0) amp_turns /= t.type / 2;
-    if (v.idiag == kThinLensFitLevel && t.type == kQuadrupole) {
+    if (level == kThinLensFitLevel && t.type == kQuadrupole) {
       // The walk stored the thin-lens picture in this mode: show what it used.
       fx = s.p(iz, 11);
       fy = s.p(iz, 12);
@@ -151,7 +149,7 @@ void geometric_listing(Vorne& v, int iz, const Mat4& a, bool any_level) {
   else
     out.write(kObject, ux, uy);
   out.write(kRest, vx, vy, theta, mx, my, a(2, 2), a(4, 4), x.h1, y.h1, x.h2, y.h2);
-  if (v.idiag == kThinLensFitLevel) out.write(kThin);
+  if (level == kThinLensFitLevel) out.write(kThin);
   if (end) particle_data(out, s, a);
 }
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "optics/walk.h"
-#include "session/state.h"
 #include "system/matrix.h"
 #include "system/system.h"
 
@@ -21,10 +20,10 @@ inline constexpr int kSystemMatrixKind = kCollimator;
 // kSystemMatrixKind, A otherwise.
 void print_matrix(qx::Output& out, const Mat4& a, int kind);
 // Geometric listing GEOM of row iz with matrix a (the element's, or the system matrix for the
-// System End), at diagnostic levels below 1 and 4 and 5.
-void geometric_listing(Vorne& v, int iz, const Mat4& a);
-// The same at any level (the final run lists every row whatever its level).
-void geometric_listing(Vorne& v, int iz, const Mat4& a, bool any_level);
+// System End), on settings.error_stream(): at diagnostic levels below 1 and 4 and 5, or at any
+// level (the final run lists every row whatever its level).
+void geometric_listing(const LensSystem& s, int iz, const Mat4& a, const WalkSettings& settings,
+                       bool any_level = false);
 // One row as the listing shows it; row 2 shows the beam vector of columns 7-10.
 void list_row(qx::Output& out, const LensSystem& s, int iz);
 

@@ -6,7 +6,6 @@
 
 #include "elements/elements.h"
 #include "qx/format.h"
-#include "session/state.h"
 
 namespace vorne {
 
@@ -33,10 +32,10 @@ int supra_sextupole(const LensSystem& s, int iz) {
   return 0;
 }
 
-bool radius_missing(Vorne& v, int row) {
+bool radius_missing(const LensSystem& s, int row, const WalkSettings& settings) {
   static const qx::Format kZeroRadius{"(1H ,'Zero radius second order element at ',I3,/)"};
-  if (v.sys.p(row, 4) >= kMinRadius) return false;
-  v.term.write(kZeroRadius, row);
+  if (s.p(row, 4) >= kMinRadius) return false;
+  settings.term().write(kZeroRadius, row);
   return true;
 }
 
@@ -110,8 +109,7 @@ double sextupole_strength(const LensSystem& s, int row) {
   return fortran_sign(k2, field);
 }
 
-void element_second_order(Vorne& v, int iz, const Mat4& a, Mat14& t2) {
-  const LensSystem& s = v.sys;
+void element_second_order(const LensSystem& s, int iz, const WalkSettings& settings, const Mat4& a, Mat14& t2) {
   t2 = linear_extension(a);
   if (!(s.p(iz, 1) < kFirstSupraCode)) return;
   const TypeCode t = s.type_at(iz);
@@ -119,13 +117,13 @@ void element_second_order(Vorne& v, int iz, const Mat4& a, Mat14& t2) {
   // Only quadrupoles and sextupoles keep a bore radius in P3; other lenses keep other
   // quantities there.
   if (t.type != kQuadrupole && t.type != kSextupole) return;
-  if (radius_missing(v, iz)) return;
+  if (radius_missing(s, iz, settings)) return;
   if (t.type == kSextupole) {
     set_sextupole_entries(sextupole_strength(s, iz), s.p(iz, 2), t2);
     return;
   }
   const int supra = supra_sextupole(s, iz);
-  if (supra == 0 || radius_missing(v, supra)) return;
+  if (supra == 0 || radius_missing(s, supra, settings)) return;
   set_sextupole_entries(sextupole_strength(s, supra), s.p(supra, 2), t2);
 }
 

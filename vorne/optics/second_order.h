@@ -8,10 +8,9 @@
 
 #include "system/matrix.h"
 #include "system/system.h"
+#include "system/walk_settings.h"
 
 namespace vorne {
-
-struct Vorne;
 
 // Index (5-14) of the monomial in(a) in(b), a, b in 1..4 in either order.
 int monomial(int a, int b);
@@ -33,6 +32,6 @@ double sextupole_strength(const LensSystem& s, int row);
 // supra sextupole superimposed on a quadrupole. A quadrupole or sextupole whose radius is
 // below 1E-10 gets "Zero radius second order element at" on the terminal and only the linear
 // part. Does not change the table.
-void element_second_order(Vorne& v, int iz, const Mat4& a, Mat14& t2);
+void element_second_order(const LensSystem& s, int iz, const WalkSettings& settings, const Mat4& a, Mat14& t2);
 
 }  // namespace vorne

@@ -7,7 +7,6 @@
 
 #include "elements/elements.h"
 #include "qx/format.h"
-#include "session/state.h"
 #include "system/diagnostic_levels.h"
 
 namespace vorne {
@@ -233,30 +232,30 @@ ThirdOrderSet lens_third_order(const LensSystem& s, int iz, int idiag, QuadTrace
   }
 }
 
-void element_third_order(Vorne& v, int iz, ThirdOrderSet& c) {
+void element_third_order(const LensSystem& s, int iz, const WalkSettings& settings, ThirdOrderSet& c) {
   static const qx::Format kTrace{
       "(1H ,'%QSPHER- Third order aberration coeffs',/,"
       "1H ,'      T(1,1) = ',1P,G13.5,'  T(1,2) = ',1P,G13.5,'  Beta = ',1P,G13.5,/,"
       "1H ,'      T(2,1) = ',1P,G13.5,'  T(2,2) = ',1P,G13.5,' Gamma = ',1P,G13.5)"};
   static const qx::Format kSecondGamma{"(1H ,52X,' Gamma = ',1P,G13.5,/)"};
   QuadTrace trace;
-  c = lens_third_order(v.sys, iz, v.idiag, &trace);
-  if (v.idiag == kQspherTraceLevel && v.sys.type_at(iz).type == kQuadrupole) {
-    v.term.write(kTrace, c(1, 1), c(1, 2), trace.beta, c(2, 1), c(2, 2), trace.gamma1);
-    if (trace.octupoles >= 2) v.term.write(kSecondGamma, trace.gamma2);
+  c = lens_third_order(s, iz, settings.level, &trace);
+  if (settings.level == kQspherTraceLevel && s.type_at(iz).type == kQuadrupole) {
+    settings.term().write(kTrace, c(1, 1), c(1, 2), trace.beta, c(2, 1), c(2, 2), trace.gamma1);
+    if (trace.octupoles >= 2) settings.term().write(kSecondGamma, trace.gamma2);
   }
 }
 
 // ---- TADD ------------------------------------------------------------------------------------------
 
-Referral lens_referral(Vorne& v, int iz) {
+Referral lens_referral(const LensSystem& s, int iz, const WalkSettings& settings) {
   Referral r;
-  r.preceding = preceding_lens(v.sys, iz);
+  r.preceding = preceding_lens(s, iz);
   if (r.preceding < kFirstElementRow) return r;
   // The preceding lens forms this lens's object, so its own magnification is part of the
   // referral (MAG and FOCAL include the row they are asked for).
-  r.m = mag(v, r.preceding);
-  r.f = focal(v, r.preceding);
+  r.m = mag(s, r.preceding, settings);
+  r.f = focal(s, r.preceding, settings);
   return r;
 }
 
@@ -300,13 +299,13 @@ ThirdOrderSet referred_sum(const ThirdOrderSet& sys, const ThirdOrderSet& l, con
   return n;
 }
 
-void tadd(Vorne& v, int iz, const ThirdOrderSet& lens, ThirdOrderSet& sys) {
+void tadd(const LensSystem& s, int iz, const WalkSettings& settings, const ThirdOrderSet& lens, ThirdOrderSet& sys) {
   static const qx::Format kZeroMag{
       "(1H ,'?TADD - ZERO MAGNIFICATION AT IZ = ',I3,/,1H ,10X,'TMX = ',1P,G13.5,'   TMY = ',1P,G13.5)"};
-  const Referral r = lens_referral(v, iz);
+  const Referral r = lens_referral(s, iz, settings);
   if (r.preceding >= kFirstElementRow && r.m.mx * r.m.my == 0.0) {
     // Nothing can be referred through a zero magnification; the sums keep their values.
-    v.term.write(kZeroMag, iz, r.m.mx, r.m.my);
+    settings.term().write(kZeroMag, iz, r.m.mx, r.m.my);
     return;
   }
   sys = referred_sum(sys, lens, r);

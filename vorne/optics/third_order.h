@@ -72,7 +72,7 @@ ThirdOrderSet qspher(const LensSystem& s, int iz, int idiag, QuadTrace* trace = 
 
 // The walk's element set: lens_third_order with the working level, and the -4 trace of a
 // quadrupole on the terminal.
-void element_third_order(Vorne& v, int iz, ThirdOrderSet& c);
+void element_third_order(const LensSystem& s, int iz, const WalkSettings& settings, ThirdOrderSet& c);
 
 // ---- Adding into system sums -----------------------------------------------------------------------
 // The referral of a lens at row iz to the system object: the magnification up to its object
@@ -82,14 +82,14 @@ struct Referral {
   Magnification m;    // MAG at the preceding lens
   FocalLengths f;     // FOCAL at the preceding lens
 };
-Referral lens_referral(Vorne& v, int iz);
+Referral lens_referral(const LensSystem& s, int iz, const WalkSettings& settings);
 
 // sys + lens referred to the system object through r (TADD's formulas).
 ThirdOrderSet referred_sum(const ThirdOrderSet& sys, const ThirdOrderSet& lens, const Referral& r);
 
 // TADD: adds a lens's set into a system accumulator, referred to the system object; a zero
 // magnification before the lens is reported and leaves the sums as they are.
-void tadd(Vorne& v, int iz, const ThirdOrderSet& lens, ThirdOrderSet& sys);
+void tadd(const LensSystem& s, int iz, const WalkSettings& settings, const ThirdOrderSet& lens, ThirdOrderSet& sys);
 
 // ---- Units and printing ----------------------------------------------------------------------------
 // Magnification-included set: plane 1 x MX, plane 2 x MY, each coefficient scaled to

@@ -12,7 +12,6 @@
 #include "optics/snapshot.h"
 #include "optics/third_order.h"
 #include "qx/format.h"
-#include "session/state.h"
 #include "system/diagnostic_levels.h"
 
 namespace vorne {
@@ -41,15 +40,15 @@ bool counts_for_focal(const LensSystem& s, int k) {
 }
 
 // m times the magnifications of row k when MAG counts the row, with the warning for a zero one.
-void multiply_magnification(Vorne& v, int k, Magnification& m) {
+void multiply_magnification(const LensSystem& s, int k, const WalkSettings& settings, Magnification& m) {
   static const qx::Format kZero{
       "(1H ,'?MAG - ELEMENT ',I3,' HAS ZERO MAGNIFICATION',/,10X,'XMAG = ',1P,G13.5,'   YMAG = ',1P,G13.5)"};
-  if (!counts_for_mag(v.sys, k)) return;
-  const double mx = v.sys.p(k, 9);
-  const double my = v.sys.p(k, 10);
+  if (!counts_for_mag(s, k)) return;
+  const double mx = s.p(k, 9);
+  const double my = s.p(k, 10);
   m.mx *= mx;
   m.my *= my;
-  if (v.warnings && std::fabs(mx * my) == 0.0) v.term.write(kZero, k, mx, my);
+  if (settings.warnings && std::fabs(mx * my) == 0.0) settings.term().write(kZero, k, mx, my);
 }
 
 Vec4 initial_beam(const LensSystem& s) {
@@ -58,103 +57,98 @@ Vec4 initial_beam(const LensSystem& s) {
   return b;
 }
 
-// The element's own third-order set, added to the system's sums and to its kind's share
-// (none for a solenoid). Runs after the element's routine, which stores what it reads.
-void sum_third_order(Vorne& v, int iz, ThirdOrderSet* share) {
-  WalkResult& w = v.walk;
-  element_third_order(v, iz, w.element);
-  tadd(v, iz, w.element, w.total);
-  if (share != nullptr) tadd(v, iz, w.element, *share);
-}
+// One walk in progress: the table, the results and the settings every step needs.
+struct Walk {
+  LensSystem& s;
+  WalkResult& w;
+  const WalkSettings& settings;
 
-// The routine a row's internal type selects, and what the walk counts and sums for it.
-ElementStatus run_element(Vorne& v, int iz, int type, bool third, Mat4& a) {
-  WalkResult& w = v.walk;
-  switch (type) {
-    case kDrift:
-      return drift(v, iz, a);
-    case kQuadrupole: {
-      ++w.quads;
-      const ElementStatus st = quad(v, iz, a);
-      if (third) sum_third_order(v, iz, &w.quad);
-      return st;
-    }
-    case kCollimator:
-      return ElementStatus::ok;
-    case kSextupole:
-      ++w.sexts;
-      return sext(v, iz, a);
-    case kVelocitySelector:
-      return vs(v, iz, a);
-    case kOctupole: {
-      ++w.octus;
-      const ElementStatus st = octu(v, iz, a);
-      if (third) sum_third_order(v, iz, &w.octu);
-      return st;
-    }
-    case kAccelerator:
-      return accel(v, iz, a);
-    case kSolenoid: {
-      const ElementStatus st = solenoid(v, iz, a);
-      if (third) sum_third_order(v, iz, nullptr);
-      return st;
-    }
-    case kGapLens:
-      return gap(v, iz, a);
-    case kEinzelLens:
-      return einz(v, iz, a);
-    case kCylinderLens:
-      return cyl(v, iz, a);
-    // Types no routine handles pass the beam unchanged: the identity, not the matrix the
+  // The element's own third-order set, added to the system's sums and to its kind's share
+  // (none for a solenoid). Runs after the element's routine, which stores what it reads.
+  void sum_third_order(int iz, ThirdOrderSet* share) {
+    element_third_order(s, iz, settings, w.element);
+    tadd(s, iz, settings, w.element, w.total);
+    if (share != nullptr) tadd(s, iz, settings, w.element, *share);
+  }
+
+  // The routine a row's internal type selects, and what the walk counts and sums for it.
+  ElementStatus run_element(int iz, int type, const Particle& particle, bool third, Mat4& a) {
+    // Rows no routine handles pass the beam unchanged: the identity, not the matrix the
     // previous element left behind.
-    case 1:
-    case 14:
-    case 16:
-    case 18:
-    case 19:
-    case 20:
-      return ElementStatus::ok;
-    default:   // 2, 12 and anything else
-      return dip(v, iz, a);
+    if (type == kBeam || is_unnamed_type(type)) return ElementStatus::ok;
+    switch (type) {
+      case kDrift:
+        return drift(s, iz, particle, settings, a);
+      case kQuadrupole: {
+        ++w.quads;
+        const ElementStatus st = quad(s, iz, particle, settings, a);
+        if (third) sum_third_order(iz, &w.quad);
+        return st;
+      }
+      case kCollimator:
+        return ElementStatus::ok;
+      case kSextupole:
+        ++w.sexts;
+        return sext(s, iz, particle, settings, a);
+      case kVelocitySelector:
+        return vs(s, iz, particle, settings, a);
+      case kOctupole: {
+        ++w.octus;
+        const ElementStatus st = octu(s, iz, particle, settings, a);
+        if (third) sum_third_order(iz, &w.octu);
+        return st;
+      }
+      case kAccelerator:
+        return accel(s, iz, particle, settings, a);
+      case kSolenoid: {
+        const ElementStatus st = solenoid(s, iz, particle, settings, a);
+        if (third) sum_third_order(iz, nullptr);
+        return st;
+      }
+      case kGapLens:
+        return gap(s, iz, particle, settings, a);
+      case kEinzelLens:
+        return einz(s, iz, particle, settings, a);
+      case kCylinderLens:
+        return cyl(s, iz, particle, settings, a);
+      default:   // the dipoles and anything else
+        return dip(s, iz, particle, settings, a);
+    }
   }
-}
 
-// The trace of one element at diagnostic level `level` (1 to 9) on the report stream.
-void trace_element(Vorne& v, int iz, const TypeCode& t, const Mat4& a, int level) {
-  if (level >= kTraceBeamOnlyFirst && level <= kTraceBeamOnlyLast) return;
-  qx::Output& out = v.report();
-  list_row(out, v.sys, iz);
-  if (level == kTraceMatrices || level == kTraceMatrixGeometry) print_matrix(out, a, t.type);
-  if (level == kTraceSystemMatrix) print_matrix(out, v.walk.s, kSystemMatrixKind);
-  if (level == kTraceGeometry || level == kTraceMatrixGeometry) geometric_listing(v, iz, a);
-  if ((level == kTraceLensSet || level == kTraceSystemSet) && t.polarity != 0 && t.supra == 0) {
-    print_third_order(out, v.walk.element, kLensCoefficients);
-    if (level == kTraceSystemSet) print_third_order(out, v.walk.total, kSystemCoefficients);
+  // The trace of one element at diagnostic level `level` (1 to 9) on the report stream.
+  void trace_element(int iz, const TypeCode& t, const Mat4& a, int level) {
+    if (level >= kTraceBeamOnlyFirst && level <= kTraceBeamOnlyLast) return;
+    qx::Output& out = settings.report();
+    list_row(out, s, iz);
+    if (level == kTraceMatrices || level == kTraceMatrixGeometry) print_matrix(out, a, t.type);
+    if (level == kTraceSystemMatrix) print_matrix(out, w.s, kSystemMatrixKind);
+    if (level == kTraceGeometry || level == kTraceMatrixGeometry) geometric_listing(s, iz, a, settings);
+    if ((level == kTraceLensSet || level == kTraceSystemSet) && t.polarity != 0 && t.supra == 0) {
+      print_third_order(out, w.element, kLensCoefficients);
+      if (level == kTraceSystemSet) print_third_order(out, w.total, kSystemCoefficients);
+    }
   }
-}
 
-void trace_beam(Vorne& v, const qx::Format& heading) {
-  qx::Output& out = v.report();
-  out.write(heading);
-  list_row(out, v.sys, 2);
-}
+  void trace_beam(const qx::Format& heading) {
+    qx::Output& out = settings.report();
+    out.write(heading);
+    list_row(out, s, 2);
+  }
+};
 
 }  // namespace
 
 // ---- STIGMAT ------------------------------------------------------------------------------------
 
-void system_walk(Vorne& v, int order_code) { system_walk(v, order_code, true); }
-
-void system_walk(Vorne& v, int order_code, bool trace) {
+void system_walk(LensSystem& s, WalkResult& w, const WalkSettings& settings) {
   static const qx::Format kNoEnd{"(1H ,'?STIGMAT- No end element IZ = ',I2)"};
   static const qx::Format kNotFinite{"(1H ,'?STIGMAT- No finite matrix for element ',I2,', taken as a drift')"};
   static const qx::Format kInitial{"(1H ,'Initial beam vector;')"};
   static const qx::Format kFinal{"(1H ,'Final beam vector;')"};
-  LensSystem& s = v.sys;
-  WalkResult& w = v.walk;
   if (!s.loaded()) return;
 
-  const int order = std::clamp(order_code, -kMaxOrder * 10, kMaxOrder * 10);
+  const int order = std::clamp(settings.order, -kMaxOrder * 10, kMaxOrder * 10);
   const int working = std::clamp(std::abs(order), 1, kMaxOrder);
   const bool second = working > 1 && order != -3;
   const bool third = working > 2;
@@ -167,9 +161,9 @@ void system_walk(Vorne& v, int order_code, bool trace) {
   if (second) w.s2 = Mat14::identity();
   if (third && order != -5) w.element = w.total = w.quad = w.octu = ThirdOrderSet{};
 
-  if (trace && v.idiag > kMaxTraceLevel) v.set_diagnostic(kTraceRows);
-  const int level = trace ? v.idiag : 0;
-  if (level > 0) trace_beam(v, kInitial);
+  Walk walk{s, w, settings};
+  const int level = settings.trace ? settings.level : kQuietLevel;
+  if (level > kQuietLevel) walk.trace_beam(kInitial);
 
   const int previous_end = s.izend;
   const double charge = std::fabs(s.p(1, 2));
@@ -183,7 +177,7 @@ void system_walk(Vorne& v, int order_code, bool trace) {
   int iz = kFirstElementRow;
   for (;; ++iz) {
     if (iz > kRows) {
-      v.term.write(kNoEnd, iz);
+      settings.term().write(kNoEnd, iz);
       s.p(1, 4) = s.p(1, 12);
       return;
     }
@@ -197,6 +191,7 @@ void system_walk(Vorne& v, int order_code, bool trace) {
     // Every element sees the particle with the energy it has there, so a lens after an
     // accelerating column is excited for the faster particle.
     s.p(1, 4) = energy;
+    const Particle particle{s.p(1, 2), s.p(1, 3), energy};
     // A gap lens always has its fixed length; set it before the position bookkeeping so the
     // first walk after a load places the rows after it as every later walk does.
     if (t.type == kGapLens) s.p(iz, 2) = kGapLength;
@@ -213,9 +208,9 @@ void system_walk(Vorne& v, int order_code, bool trace) {
 
     if (third) w.element = ThirdOrderSet{};
     Mat4 a = Mat4::identity();
-    const ElementStatus status = run_element(v, iz, t.type, third, a);
+    const ElementStatus status = walk.run_element(iz, t.type, particle, third, a);
     if (!all_finite(a)) {
-      v.term.write(kNotFinite, iz);
+      settings.term().write(kNotFinite, iz);
       a = std::isfinite(len) ? drift_matrix(len) : Mat4::identity();
     }
     if (code_class(s.p(iz, 1)) == kAccelerator) energy += charge * s.p(iz, 3);
@@ -223,7 +218,7 @@ void system_walk(Vorne& v, int order_code, bool trace) {
     mul_left(a, w.s);
     if (second) {
       Mat14 t2 = Mat14::identity();
-      element_second_order(v, iz, a, t2);
+      element_second_order(s, iz, settings, a, t2);
       mul_left(t2, w.s2);
     }
     // Inside the walk the beam vectors go through each element at first order; the system's
@@ -233,15 +228,15 @@ void system_walk(Vorne& v, int order_code, bool trace) {
     work = apply(a, work);
     ref = apply(a, ref);
     if (t.type == kDipole || t.type == kElectrostaticDipole) {
-      dipadd(v, iz, work);
-      dipadd(v, iz, ref);
+      dipadd(s, iz, particle, settings, work);
+      dipadd(s, iz, particle, settings, ref);
     }
     work(1) -= s.dx(iz);
     work(3) -= s.dy(iz);
     for (int i = 1; i <= 4; ++i) s.p(2, i + 6) = work(i);
     w.element_matrix[static_cast<std::size_t>(iz)] = a;
 
-    if (level > 0) trace_element(v, iz, t, a, level);
+    if (level > kQuietLevel) walk.trace_element(iz, t, a, level);
     // A failed einzel lens ends the walk: it goes on at the System End of the last walk.
     if (status == ElementStatus::degenerate && t.type == kEinzelLens && previous_end > iz) iz = previous_end - 1;
   }
@@ -253,21 +248,20 @@ void system_walk(Vorne& v, int order_code, bool trace) {
   w.element_matrix[static_cast<std::size_t>(iz)] = w.s;
   w.reference = ref;
   w.ended = true;
-  if (level > 0) trace_beam(v, kFinal);
+  if (level > kQuietLevel) walk.trace_beam(kFinal);
 }
 
 // ---- MAG, FOCAL, ELELAS --------------------------------------------------------------------------
 
-Magnification mag(Vorne& v, int iz) {
+Magnification mag(const LensSystem& s, int iz, const WalkSettings& settings) {
   Magnification m;
   // Rows 3 to iz inclusive: the magnification of the system up to the image of the lens at iz.
-  for (int k = kFirstElementRow; k <= std::min(iz, kRows); ++k) multiply_magnification(v, k, m);
+  for (int k = kFirstElementRow; k <= std::min(iz, kRows); ++k) multiply_magnification(s, k, settings, m);
   return m;
 }
 
-FocalLengths focal(Vorne& v, int iz) {
+FocalLengths focal(const LensSystem& s, int iz, const WalkSettings& settings) {
   static const qx::Format kInfinite{"(1H ,/,1H ,'%FOCAL- Infinite focal length (sub)system IZ = ',I2)"};
-  const LensSystem& s = v.sys;
   // One pass: the running MAG at every row (each lens included at its own row, so a lens's
   // object is referred through the lens before it), and the preceding lens as the rows go by.
   std::array<Magnification, kRows + 1> upto{};
@@ -277,7 +271,7 @@ FocalLengths focal(Vorne& v, int iz) {
   double sx = 0.0;
   double sy = 0.0;
   for (int k = kFirstElementRow; k <= std::min(iz, kRows); ++k) {
-    multiply_magnification(v, k, running);
+    multiply_magnification(s, k, settings, running);
     upto[static_cast<std::size_t>(k)] = running;
     if (counts_for_focal(s, k)) {
       const Magnification at_object = upto[static_cast<std::size_t>(preceding)];   // 1 for row 2
@@ -292,7 +286,7 @@ FocalLengths focal(Vorne& v, int iz) {
     if (images_as_lens(s, k)) preceding = k;
   }
   if (std::fabs(sx * sy) < kMinFocalProduct) {
-    if (v.warnings) v.term.write(kInfinite, iz);
+    if (settings.warnings) settings.term().write(kInfinite, iz);
     return {kInfiniteFocal, kInfiniteFocal};
   }
   return {last.mx / sx, last.my / sy};
@@ -305,26 +299,27 @@ int last_active_lens(const LensSystem& s) {
   return 0;
 }
 
-double squared_objective(Vorne& v) {
-  system_walk(v, 1);
-  if (v.idiag == kThinLensFitLevel) {
-    const int last = last_active_lens(v.sys);
-    if (last == 0) return 0.0;
-    const double dx = v.sys.total_length - v.sys.p(last, 6);
-    const double dy = v.sys.total_length - v.sys.p(last, 7);
-    return dx * dx + dy * dy;
+std::array<double, 2> objective_terms(const LensSystem& s, const WalkResult& w, int level) {
+  if (level == kThinLensFitLevel) {
+    const int last = last_active_lens(s);
+    if (last == 0) return {0.0, 0.0};
+    return {s.total_length - s.p(last, 6), s.total_length - s.p(last, 7)};
   }
-  const double xt = v.walk.s(1, 2);
-  const double yp = v.walk.s(3, 4);
-  return xt * xt + yp * yp;
+  return {w.s(1, 2), w.s(3, 4)};
+}
+
+double squared_objective(const LensSystem& s, const WalkResult& w, int level) {
+  const std::array<double, 2> d = objective_terms(s, w, level);
+  return d[0] * d[0] + d[1] * d[1];
 }
 
 // ---- Ray transform and chromatic run --------------------------------------------------------------
 
-void ray_transform(Vorne& v, int m, Vec4& x, const Mat4& a) {
+void ray_transform(const LensSystem& s, const WalkResult& w, const WalkSettings& settings, int m, Vec4& x,
+                   const Mat4& a) {
   const int n = std::abs(std::clamp(m, -100, 100));
-  const double delta = std::fabs(v.sys.p(2, 6));
-  const ChromaticTerms& c = v.walk.chromatic;
+  const double delta = std::fabs(s.p(2, 6));
+  const ChromaticTerms& c = w.chromatic;
   const double x0 = x(1), t0 = x(2), y0 = x(3), p0 = x(4);
   Vec4 u = apply(a, x);
   if (n >= 2 && m > -3) {
@@ -340,8 +335,8 @@ void ray_transform(Vorne& v, int m, Vec4& x, const Mat4& a) {
     }
   }
   if (n >= 3 || m <= -3) {
-    const Magnification mg = mag(v, v.sys.izend);
-    const ThirdOrderSet& k = v.walk.total;
+    const Magnification mg = mag(s, s.izend, settings);
+    const ThirdOrderSet& k = w.total;
     u(1) += mg.mx * (k(1, 1) * t0 * t0 * t0 + k(1, 2) * t0 * p0 * p0);
     u(3) += mg.my * (k(2, 1) * p0 * p0 * p0 + k(2, 2) * p0 * t0 * t0);
     if (m != -3 && m != -4) {
@@ -356,39 +351,39 @@ void ray_transform(Vorne& v, int m, Vec4& x, const Mat4& a) {
   x = u;
 }
 
-void chromatic_run(Vorne& v, double de) {
+ChromaticTerms chromatic_terms(LensSystem& s, WalkResult& w, double de, const WalkSettings& settings) {
   if (de == 0.0) de = kDefaultSpread;
   // The run perturbs the energy and walks; the system and the last walk's results come back
   // as they were, only the two rays' results are kept.
+  const SystemSnapshot snapshot(s, w);
+  WalkSettings first = settings;
+  first.order = 1;
+  // Each term is a change: the ray's end through the energy-shifted system minus its end
+  // through the nominal one, both at first order, so that it is the derivative per percent
+  // of energy. (The end position itself would add the whole magnification again.)
+  system_walk(s, w, first);
+  const Mat4 nominal = w.s;
+  s.p(1, 12) *= 1.0 + de / 100.0;
+  system_walk(s, w, first);
+  const Mat4& shifted = w.s;
+  auto change = [&](const Vec4& ray) {
+    const Vec4 a = apply(shifted, ray), b = apply(nominal, ray);
+    Vec4 d;
+    for (int i = 1; i <= 4; ++i) d(i) = a(i) - b(i);
+    return d;
+  };
   ChromaticTerms c;
-  {
-    const SystemSnapshot snapshot(v.sys, v.walk);
-    // Each term is a change: the ray's end through the energy-shifted system minus its end
-    // through the nominal one, both at first order, so that it is the derivative per percent
-    // of energy. (The end position itself would add the whole magnification again.)
-    system_walk(v, 1);
-    const Mat4 nominal = v.walk.s;
-    v.sys.p(1, 12) *= 1.0 + de / 100.0;
-    system_walk(v, 1);
-    const Mat4& shifted = v.walk.s;
-    auto change = [&](const Vec4& ray) {
-      const Vec4 a = apply(shifted, ray), b = apply(nominal, ray);
-      Vec4 d;
-      for (int i = 1; i <= 4; ++i) d(i) = a(i) - b(i);
-      return d;
-    };
-    Vec4 angle_ray;
-    angle_ray(2) = angle_ray(4) = 1.0 / de;
-    const Vec4 angle = change(angle_ray);
-    c.xt = angle(1);
-    c.yp = angle(3);
-    Vec4 position_ray;
-    position_ray(1) = position_ray(3) = 1.0 / de;
-    const Vec4 position = change(position_ray);
-    c.xx = position(1);
-    c.yy = position(3);
-  }
-  v.walk.chromatic = c;
+  Vec4 angle_ray;
+  angle_ray(2) = angle_ray(4) = 1.0 / de;
+  const Vec4 angle = change(angle_ray);
+  c.xt = angle(1);
+  c.yp = angle(3);
+  Vec4 position_ray;
+  position_ray(1) = position_ray(3) = 1.0 / de;
+  const Vec4 position = change(position_ray);
+  c.xx = position(1);
+  c.yy = position(3);
+  return c;
 }
 
 }  // namespace vorne

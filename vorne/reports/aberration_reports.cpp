@@ -8,8 +8,8 @@
 
 #include "optics/second_order.h"
 #include "optics/third_order.h"
-#include "optics/walk.h"
 #include "reports/integrated_report.h"
+#include "session/walks.h"
 #include "reports/reports.h"
 
 namespace vorne {

@@ -15,6 +15,7 @@
 #include "qx/units.h"
 #include "reports/integrated_report.h"
 #include "session/dialogue.h"
+#include "session/walks.h"
 
 namespace vorne {
 

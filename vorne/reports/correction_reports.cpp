@@ -8,7 +8,7 @@
 
 #include "optics/corrections.h"
 #include "optics/third_order.h"
-#include "optics/walk.h"
+#include "session/walks.h"
 #include "reports/reports.h"
 
 namespace vorne {
@@ -25,7 +25,7 @@ void cmd_fishk(Vorne& v, const qx::CommandLine&) {
   if (!require_system(v)) return;
   system_walk(v, -3);
   // FISHK's table shows the coefficients image-side; CRAMER is handed them as computed.
-  octupole_correction_report(v);
+  octupole_correction_report(v.sys, v.walk, walk_settings(v));
 }
 
 void cmd_cram(Vorne& v, const qx::CommandLine&) {
@@ -58,7 +58,7 @@ void cmd_cram(Vorne& v, const qx::CommandLine&) {
   }
   // CRAMER works with object-referred coefficients in m/rad^3.
   const CramerTargets t{xth3 / sx, xth2ph / sx, yph3 / sy, ythph2 / sy};
-  octupole_correction(v, t);
+  octupole_correction(v.sys, walk_settings(v), t);
 }
 
 }  // namespace vorne

@@ -9,7 +9,7 @@
 #include "elements/elements.h"
 #include "optics/corrections.h"
 #include "optics/listings.h"
-#include "optics/walk.h"
+#include "session/walks.h"
 #include "qx/format.h"
 #include "qx/numeric.h"
 #include "session/dialogue.h"
@@ -48,27 +48,30 @@ int find_element(const LensSystem& s, int type, int k) {
 // the walk.
 Mat4 element_matrix(Vorne& v, int iz, int type) {
   Mat4 a = v.walk.element_matrix[static_cast<std::size_t>(iz)];
+  LensSystem& s = v.sys;
+  const Particle particle = particle_of(s);
+  const WalkSettings settings = walk_settings(v);
   switch (type) {
     case kDipole:
-      dip(v, iz, a);
+      dip(s, iz, particle, settings, a);
       break;
     case kQuadrupole:
-      quad(v, iz, a);
+      quad(s, iz, particle, settings, a);
       break;
     case kSextupole:
-      sext(v, iz, a);
+      sext(s, iz, particle, settings, a);
       break;
     case kOctupole:
-      octu(v, iz, a);
+      octu(s, iz, particle, settings, a);
       break;
     case kAccelerator:
-      accel(v, iz, a);
+      accel(s, iz, particle, settings, a);
       break;
     case kSolenoid:
-      solenoid(v, iz, a);
+      solenoid(s, iz, particle, settings, a);
       break;
     case kGapLens:
-      gap(v, iz, a);
+      gap(s, iz, particle, settings, a);
       break;
     default:
       break;
@@ -105,7 +108,7 @@ void cmd_element_report(Vorne& v, const qx::CommandLine& line) {
   system_walk(v, 1, false);
   s.p(1, 4) = energy_at(s, iz);
   const Mat4 a = element_matrix(v, iz, type);
-  geometric_listing(v, iz, a);
+  geometric_listing(s, iz, a, walk_settings(v));
   s.p(1, 4) = s.p(1, 12);
 }
 
@@ -114,8 +117,8 @@ void final_run_reports(Vorne& v) {
   // The listing holds the cardinal elements of every lens and of the system whatever level
   // chose the traces before them.
   for (int iz = kFirstElementRow; iz <= std::min(v.sys.izend, kRows); ++iz)
-    geometric_listing(v, iz, v.walk.element_matrix[static_cast<std::size_t>(iz)], true);
-  if (v.walk.quads <= kMaxCountedQuadrupoles) octupole_correction_report(v);
+    geometric_listing(v.sys, iz, v.walk.element_matrix[static_cast<std::size_t>(iz)], walk_settings(v), true);
+  if (v.walk.quads <= kMaxCountedQuadrupoles) octupole_correction_report(v.sys, v.walk, walk_settings(v));
 }
 
 }  // namespace vorne

@@ -8,7 +8,7 @@
 
 #include "fit/excitation.h"
 #include "optics/snapshot.h"
-#include "optics/walk.h"
+#include "session/walks.h"
 #include "reports/reports.h"
 
 namespace vorne {

@@ -8,6 +8,7 @@
 #include "optics/snapshot.h"
 #include "optics/third_order.h"
 #include "qx/format.h"
+#include "session/walks.h"
 
 namespace vorne {
 

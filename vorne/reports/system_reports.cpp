@@ -12,7 +12,7 @@
 #include "optics/corrections.h"
 #include "optics/listings.h"
 #include "optics/third_order.h"
-#include "optics/walk.h"
+#include "session/walks.h"
 #include "qx/numeric.h"
 #include "reports/reports.h"
 
@@ -71,7 +71,7 @@ void cmd_system(Vorne& v, const qx::CommandLine&) {
   if (!require_system(v)) return;
   system_walk(v, 1);
   v.term.write(kFrom);
-  geometric_listing(v, v.sys.izend, v.walk.s);
+  geometric_listing(v.sys, v.sys.izend, v.walk.s, walk_settings(v));
 
   system_walk(v, -3);
   const ThirdOrderSet r = magnification_included(v.walk.total, mag(v, v.sys.izend));
@@ -147,7 +147,7 @@ void cmd_vector(Vorne& v, const qx::CommandLine& line) {
 
   const ThirdOrderSet walked = v.walk.total;
   if (order == -4) {
-    const FishkResult r = fishk(v, v.term);
+    const FishkResult r = fishk(v.sys, walk_settings(v), v.term);
     if (!r.suited) return;
     v.walk.total(1, 1) = r.c.p;
     v.walk.total(1, 2) = r.c.s;

@@ -115,6 +115,8 @@ std::string_view type_name(int type) {
   return kTypeNames[static_cast<std::size_t>(type - 1)];
 }
 
+bool is_unnamed_type(int type) { return type >= 1 && type <= kLastNamedType && type_name(type) == kUnknownName; }
+
 std::string_view element_name(int type) {
   return type == kElectrostaticDipole ? type_name(kDipole) : type_name(type);
 }
@@ -261,5 +263,9 @@ double particle_momentum(double t_mev, double mass_amu) {
 }
 
 double particle_momentum(const LensSystem& s) { return particle_momentum(s.p(1, 4), s.p(1, 3)); }
+
+double particle_momentum(const Particle& p) { return particle_momentum(p.energy, p.mass); }
+
+Particle particle_of(const LensSystem& s) { return {s.p(1, 2), s.p(1, 3), s.p(1, 4)}; }
 
 }  // namespace vorne

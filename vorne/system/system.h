@@ -101,6 +101,9 @@ std::string_view type_name(int type);
 // The name an element is shown with: as type_name, except that the electrostatic dipole (12)
 // is shown as "Dipole    " like the magnetic one.
 std::string_view element_name(int type);
+// True for an internal type 1..20 that names no element kind ("?" in the name tables: 14, 16,
+// 18, 19, 20).
+bool is_unnamed_type(int type);
 // Polarity name (4 characters) of -1, 0, +1: "Elec", "    ", "Magn".
 std::string_view polarity_name(int polarity);
 // Supra name (6 characters) of 0, 1: "      ", "Supra-".
@@ -178,10 +181,23 @@ int collect_groups(LensSystem& s, qx::Output& out);
 void apply_groups(LensSystem& s);
 
 // ---- Particle ---------------------------------------------------------------------------------
+// The particle as an element sees it: charge and mass of row 1, the kinetic energy it has at
+// the element (the energy as loaded plus what the accelerating columns before it gave).
+struct Particle {
+  double charge = 0.0;   // in elementary charges, signed (row 1, column 2)
+  double mass = 0.0;     // amu (row 1, column 3)
+  double energy = 0.0;   // kinetic energy, MeV
+};
+
+// The particle of row 1 with the working energy (column 4).
+Particle particle_of(const LensSystem& s);
+
 // Momentum (kg m/s) of a particle of kinetic energy t_mev (MeV) and mass mass_amu (amu):
 // p = e sqrt(T (T/c^2 + 2m/e)), T in eV, m in kg. The charge does not enter.
 double particle_momentum(double t_mev, double mass_amu);
 // The same for the working energy and mass of the system (row 1, columns 4 and 3).
 double particle_momentum(const LensSystem& s);
+// The same for a particle.
+double particle_momentum(const Particle& p);
 
 }  // namespace vorne
