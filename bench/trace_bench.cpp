@@ -11,6 +11,7 @@
 #include "qx/command.h"
 #include "reports/spec.h"
 #include "scratch_dir.h"
+#include "session/walks.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ void trace_loop(benchmark::State& state, int order) {
   const double step = 1.05 * vorne::plain_length(b.v.sys) / kTraceSteps;
   for (auto _ : state) {
     for (int k = 0; k <= kTraceSteps; ++k) {
-      const vorne::TruncatedResult r = vorne::evaluate_truncated(b.v, order, k * step, step, beam);
+      const vorne::TruncatedResult r = vorne::evaluate_truncated(b.v.sys, b.v.walk, vorne::walk_settings(b.v), order, k * step, step, beam);
       benchmark::DoNotOptimize(r);
     }
   }

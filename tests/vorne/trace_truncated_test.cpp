@@ -15,7 +15,7 @@ using trace_test::cut_matrix;
 void expect_cut(Rig& r, const std::vector<double>& zs, double rel) {
   const Vec4 beam = trace_test::beam_of(r.s);
   for (const double z : zs) {
-    const vorne::TruncatedResult t = vorne::evaluate_truncated(r.v, 1, z, 0.01, beam);
+    const vorne::TruncatedResult t = vorne::evaluate_truncated(r.s, r.v.walk, r.settings(), 1, z, 0.01, beam);
     const Mat4 m = cut_matrix(r.s, z);
     expect_matrix_near(t.s, m, rel, 1.0, "z = " + std::to_string(z));
     const Vec4 want = vorne::apply(m, beam);
@@ -79,7 +79,7 @@ TEST(TraceTruncated, PartOfAnAcceleratingColumnGainsPartOfItsVoltage) {
   r.walk();
   const double t0 = 0.1, g = 0.2 / 0.4;
   for (const double part : {0.1, 0.2, 0.3}) {
-    const vorne::TruncatedResult t = vorne::evaluate_truncated(r.v, 1, 0.1 + part, 0.0, trace_test::beam_of(r.s));
+    const vorne::TruncatedResult t = vorne::evaluate_truncated(r.s, r.v.walk, r.settings(), 1, 0.1 + part, 0.0, trace_test::beam_of(r.s));
     const double t1 = t0 + g * part;
     const double x = 1e-3 * 0.1 + 1e-3 * 2.0 * std::sqrt(t0) * (std::sqrt(t1) - std::sqrt(t0)) / g;
     // The relativistic column of the program agrees with the slow-ion picture to about 1e-4.
@@ -119,7 +119,7 @@ TEST(TraceTruncated, ThirdOrderTermsAreThoseOfTheCutSystem) {
   vorne::chromatic_run(whole.v, 0.5);
   const double z = 5.30;
   const Vec4 beam = trace_test::beam_of(whole.s);
-  const vorne::TruncatedResult t = vorne::evaluate_truncated(whole.v, 3, z, 0.01, beam);
+  const vorne::TruncatedResult t = vorne::evaluate_truncated(whole.s, whole.v.walk, whole.settings(), 3, z, 0.01, beam);
 
   Rig part;
   part.load("triplet_focused.vrn");
@@ -185,7 +185,7 @@ TEST(TraceTruncated, EveryEvaluationPutsTheSystemBackBitForBit) {
   const double len = vorne::plain_length(r.s);
   for (const int order : {1, 2, 3})
     for (const double f : {0.0, 0.3, 0.97, 0.999, 1.0, 1.4})
-      vorne::evaluate_truncated(r.v, order, f * len, 0.01, trace_test::beam_of(r.s));
+      vorne::evaluate_truncated(r.s, r.v.walk, r.settings(), order, f * len, 0.01, trace_test::beam_of(r.s));
   expect_same_system(r.s, sys);
   expect_same_walk(r.v.walk, walk);
   EXPECT_TRUE(r.v.warnings);

@@ -5,7 +5,6 @@
 #include "elements/elements.h"
 #include "optics/snapshot.h"
 #include "optics/walk.h"
-#include "session/state.h"
 
 namespace vorne {
 
@@ -65,22 +64,24 @@ void cut_system(LensSystem& s, const ZLocation& loc, double z) {
   s.izend = next;
 }
 
-TruncatedResult evaluate_truncated(Vorne& v, int order, double z, double step, const Vec4& beam) {
+TruncatedResult evaluate_truncated(LensSystem& s, WalkResult& w, const WalkSettings& settings, int order, double z,
+                                   double step, const Vec4& beam) {
   TruncatedResult r;
-  r.at = locate_z(v.sys, z, step);
-  r.type = r.at.row < v.sys.izend ? v.sys.type_at(r.at.row).type : kDrift;   // beyond: a drift
-  const SystemSnapshot keep(v.sys, v.walk);
-  const bool warnings = v.warnings;
-  v.warnings = false;   // the notes are about the whole system, not each cut of it
-  cut_system(v.sys, r.at, z);
+  r.at = locate_z(s, z, step);
+  r.type = r.at.row < s.izend ? s.type_at(r.at.row).type : kDrift;   // beyond: a drift
+  const SystemSnapshot keep(s, w);
+  WalkSettings quiet = settings;
+  quiet.warnings = false;   // the notes are about the whole system, not each cut of it
+  quiet.trace = false;
+  cut_system(s, r.at, z);
   // The truncated system's own higher-order sums, never those of an earlier walk; the traced
   // ray is on energy, so no chromatic terms.
-  const int walk_order = order >= 3 ? -3 : (order == 2 ? 2 : 1);
-  system_walk(v, walk_order, false);
-  v.walk.chromatic = ChromaticTerms{};
-  r.s = v.walk.s;
+  quiet.order = order >= 3 ? -3 : (order == 2 ? 2 : 1);
+  system_walk(s, w, quiet);
+  w.chromatic = ChromaticTerms{};
+  r.s = w.s;
   r.ray = beam;
-  ray_transform(v, order >= 3 ? 3 : 1, r.ray, r.s);
+  ray_transform(s, w, quiet, order >= 3 ? 3 : 1, r.ray, r.s);
   // Inside a lens whose cut part images to infinity the third-order terms pass through a
   // pole; exactly on it they are no numbers, and the first-order ray is all there is.
   if (!std::isfinite(r.ray(1)) || !std::isfinite(r.ray(2)) || !std::isfinite(r.ray(3)) || !std::isfinite(r.ray(4)))
@@ -90,7 +91,6 @@ TruncatedResult evaluate_truncated(Vorne& v, int order, double z, double step, c
     r.ray = apply(d, r.ray);
     mul_left(d, r.s);
   }
-  v.warnings = warnings;
   return r;
 }
 

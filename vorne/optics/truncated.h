@@ -7,11 +7,11 @@
 #pragma once
 
 #include "system/matrix.h"
+#include "optics/walk.h"
 #include "system/system.h"
+#include "system/walk_settings.h"
 
 namespace vorne {
-
-struct Vorne;
 
 // The sum of the plain lengths (m): the length TRACE offers and SPEC scans.
 double plain_length(const LensSystem& s);
@@ -44,8 +44,9 @@ struct TruncatedResult {
 // Evaluates the system cut at z: walks it at the trace order (1 first order; 2 with its own
 // second-order map; 3 and above with its own third-order sums, which the ray transform adds,
 // the ray on energy) and carries `beam` to z. Beyond the end the whole system's result goes
-// on through a drift of the remaining length. The table, izend, the lengths, the warning switch
-// and every result of the last walk are exactly as before when it returns.
-TruncatedResult evaluate_truncated(Vorne& v, int order, double z, double step, const Vec4& beam);
+// on through a drift of the remaining length. The walks give no notes and no traces; the table
+// (izend and the lengths with it) and every result in w are exactly as before when it returns.
+TruncatedResult evaluate_truncated(LensSystem& s, WalkResult& w, const WalkSettings& settings, int order, double z,
+                                   double step, const Vec4& beam);
 
 }  // namespace vorne

@@ -11,6 +11,7 @@
 
 #include "optics/snapshot.h"
 #include "optics/truncated.h"
+#include "session/walks.h"
 #include "qx/format.h"
 #include "qx/listread.h"
 #include "qx/numeric.h"
@@ -128,7 +129,7 @@ void cmd_spec(Vorne& v, const qx::CommandLine& line) {
   for (int i = 1; i <= 4; ++i) beam(i) = v.sys.p(2, i + 1);
   for (int k = 0; k <= scan.n; ++k) {
     const double z = scan.z1 + k * step;
-    const Mat4 s = evaluate_truncated(v, 1, z, step, beam).s;
+    const Mat4 s = evaluate_truncated(v.sys, v.walk, walk_settings(v), 1, z, step, beam).s;
     const double xx = s(2, 2) != 0.0 ? s(2, 2) : kZeroDenominator;
     const double yy = s(4, 4) != 0.0 ? s(4, 4) : kZeroDenominator;
     file->write(kPair, z, s(1, 2) / xx - s(3, 4) / yy);

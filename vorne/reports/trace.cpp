@@ -14,6 +14,7 @@
 
 #include "optics/snapshot.h"
 #include "optics/truncated.h"
+#include "session/walks.h"
 #include "qx/format.h"
 #include "qx/numeric.h"
 #include "qx/session.h"
@@ -140,7 +141,7 @@ Extents trace_extents(Vorne& v, double z1, double z2, double step, const Vec4& b
     if (s.type_at(k).supra == 1) continue;
     const double len = s.p(k, 2);
     for (const double z : {start + len / 2.0, start + len})
-      if (z > z1 && z < z2) e.take(evaluate_truncated(v, v.trace.order, z, step, beam).ray);
+      if (z > z1 && z < z2) e.take(evaluate_truncated(v.sys, v.walk, walk_settings(v), v.trace.order, z, step, beam).ray);
     start += len;
   }
   return e;
@@ -250,8 +251,8 @@ void perform(Vorne& v, const qx::CommandLine& line, bool repeat) {
     step = kMinStep;
     z2 = std::max(z2, z1 + kMinStep);
   }
-  const TruncatedResult first = evaluate_truncated(v, t.order, z1, step, beam);
-  const TruncatedResult last = evaluate_truncated(v, t.order, z2, step, beam);
+  const TruncatedResult first = evaluate_truncated(v.sys, v.walk, walk_settings(v), t.order, z1, step, beam);
+  const TruncatedResult last = evaluate_truncated(v.sys, v.walk, walk_settings(v), t.order, z2, step, beam);
   v.term.write(kRows, first.at.row, last.at.row);
   double e1 = t.e1, e2 = t.e2;
   if (!repeat && !ask_extent(v, trace_extents(v, z1, z2, step, beam, first, last), e1, e2)) return;
@@ -281,7 +282,7 @@ void perform(Vorne& v, const qx::CommandLine& line, bool repeat) {
   for (int k = 1; k <= n + 1; ++k) {
     const double z = z1 + (k - 1) * step;
     if (z > z2 + tolerance) break;
-    const TruncatedResult r = evaluate_truncated(v, t.order, z, step, beam);
+    const TruncatedResult r = evaluate_truncated(v.sys, v.walk, walk_settings(v), t.order, z, step, beam);
     if (file)
       file->write(kRecord, r.at.row, r.type, z, r.ray(1) * kMillimetres, r.ray(2) * kMillimetres,
                   r.ray(3) * kMillimetres, r.ray(4) * kMillimetres);
