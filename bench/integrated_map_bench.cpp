@@ -6,7 +6,7 @@
 
 #include "bench_system.h"
 #include "optics/integrated_map.h"
-#include "optics/walk.h"
+#include "session/walks.h"
 #include "qx/command.h"
 #include "qx/units.h"
 #include "reports/integrated_report.h"

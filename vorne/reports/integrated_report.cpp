@@ -8,7 +8,7 @@
 
 #include "optics/integrated_map.h"
 #include "optics/third_order.h"
-#include "optics/walk.h"
+#include "session/walks.h"
 #include "qx/format.h"
 #include "qx/listread.h"
 #include "qx/text.h"
