@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test demo install fuzz bench clean
+.PHONY: all deps configure build programs test demo install fuzz bench clean
 
 all: build
 
@@ -14,14 +14,21 @@ deps:
 # ccache, where installed, shares compiled objects between build trees and checkouts.
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-build: deps
+configure: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER) > /dev/null
+
+build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
+
+# Only what the demo runs: the two programs (and the library they link), not the test suite.
+DEMO_TARGETS = vorne lumiray
+programs: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_TARGETS)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-demo: build
+demo: programs
 	@sh examples/demo.sh $(BUILD)
 
 install: build
