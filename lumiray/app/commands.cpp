@@ -30,8 +30,6 @@ namespace lumiray {
 namespace {
 
 constexpr int kCommandSlots = 60;
-constexpr std::size_t kHelpNameLength = 50;
-constexpr std::size_t kHelpTopicLength = 6;
 constexpr std::size_t kListRecord = 128;     // LIST prints records of up to 128 characters
 constexpr std::size_t kListAnswer = 30;      // file name typed at LIST's prompt (A30)
 constexpr std::size_t kCaptionAnswer = 70;   // a new caption (A70)
@@ -39,7 +37,6 @@ constexpr std::size_t kLineLength = 40;
 constexpr double kMinDotSize = 0.00001;
 constexpr const char* kDelayFile = "lqsort.del";
 constexpr const char* kLoginMacro = "login.lcm";
-constexpr const char* kLocalHelpFile = "lumiray.hlp";
 constexpr int kDelayUnit = 4;
 constexpr int kListUnit = 4;
 
@@ -191,20 +188,6 @@ std::optional<char> enable_or_disable(Lumiray& s, char option, const qx::Format&
   return ask_letter(s.dialogue(), question);
 }
 
-// E sets the switch to 1, D to 0, any other letter leaves it; each with its message.
-void set_switch(Lumiray& s, char letter, int& flag, const qx::Format& enabled, const qx::Format& disabled,
-                const qx::Format& unchanged) {
-  if (letter == 'E') {
-    flag = 1;
-    s.out.write(enabled);
-  } else if (letter == 'D') {
-    flag = 0;
-    s.out.write(disabled);
-  } else {
-    s.out.write(unchanged);
-  }
-}
-
 void cmd_colour(Lumiray& s, const qx::CommandLine& line) {
   static const qx::Format kQuestion{"(1H ,'Enable or Disable colour > ',$)"};
   static const qx::Format kEnabled{"(1H ,'Colour enabled.')"};
@@ -212,7 +195,7 @@ void cmd_colour(Lumiray& s, const qx::CommandLine& line) {
   static const qx::Format kUnchanged{"(1H ,'Colour status unchanged.')"};
   const std::optional<char> c = enable_or_disable(s, line.option, kQuestion);
   if (!c) return;
-  set_switch(s, *c, s.colour, kEnabled, kDisabled, kUnchanged);
+  qx::set_switch(s.out, *c, s.colour, kEnabled, kDisabled, kUnchanged);
 }
 
 void cmd_values(Lumiray& s, const qx::CommandLine& line) {
@@ -255,23 +238,12 @@ void cmd_dotmod(Lumiray& s, const qx::CommandLine& line) {
   if (line.number > kMinDotSize) s.dot_size = line.number;
   const std::optional<char> c = enable_or_disable(s, line.option, kQuestion);
   if (!c) return;
-  set_switch(s, *c, s.dot_mode, kEnabled, kDisabled, kUnchanged);
+  qx::set_switch(s.out, *c, s.dot_mode, kEnabled, kDisabled, kUnchanged);
   s.out.write(kSize, s.dot_size);
 }
 
 void cmd_help(Lumiray& s, const qx::CommandLine& line) {
-  std::string topic = std::string(qx::trim_right(line.arg()));
-  if (line.option == 'S' && !line.typed_arg.empty()) {
-    s.help_file = field(line.typed_arg, kHelpNameLength);
-    s.help_file = std::string(qx::trim_right(s.help_file));
-    topic.clear();
-  }
-  if (topic.empty()) topic = "HELP";
-  // Without the installed file, the one in the current directory serves.
-  if (!qx::file_exists(s.help_file)) s.help_file = kLocalHelpFile;
-  const int mode = line.option == 'B' ? 1 : 0;
-  // Only a typed name is cut to its field; the installed file's path may be longer.
-  qx::qxhelp(s.input.current(), s.out, mode, s.help_file, field(topic, kHelpTopicLength));
+  qx::help_command(s.input.current(), s.out, line, s.help_file, "lumiray.hlp");
 }
 
 void cmd_delete(Lumiray& s, const qx::CommandLine& line) {

@@ -90,8 +90,8 @@ struct Lumiray {
   FakeSettings fake;
   FindSettings find;
 
-  int colour = 0;            // colour enabled (COLOUR)
-  int dot_mode = 0;          // dot mode enabled (DOTMOD)
+  bool colour = false;       // colour enabled (COLOUR)
+  bool dot_mode = false;     // dot mode enabled (DOTMOD)
   double dot_size = 0.0;
   Display display;           // MAP and PLOT
   int ndel = 1000;           // delay settings from lqsort.del (FLASH)

@@ -247,4 +247,10 @@ Answer qxrdst(std::string_view text, Output& out, bool echo, double& first, doub
   return read_answer(text, out, echo, first, second);
 }
 
+void set_switch(Output& out, char letter, bool& flag, const Format& enabled, const Format& disabled,
+                const Format& unchanged) {
+  if (letter == 'E' || letter == 'D') flag = letter == 'E';
+  out.write(letter == 'E' ? enabled : letter == 'D' ? disabled : unchanged);
+}
+
 }  // namespace qx

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "qx/command.h"
 #include "qx/format.h"
 #include "qx/text.h"
 
@@ -160,6 +161,23 @@ void qxhelp(Input& in, Output& out, int mode, std::string_view file, std::string
   if (list || matched > 0) return;
   const std::string shown = upper(pad(keyword, kKeywordLength));
   out.write(kNoTopic, trim_right(shown));
+}
+
+void help_command(Input& in, Output& out, const CommandLine& line, std::string& help_file,
+                  std::string_view local_name) {
+  std::string topic = line.option == 'S' ? std::string() : std::string(trim_right(line.arg()));
+  if (line.option == 'S' && qxlen(line.typed_arg) > 0) {
+    if (line.cut) {   // the rest of the name is lost: a file of its first part is not wanted
+      static const Format kCut{"(1H ,'Help file name cut at column 40; help file unchanged.')"};
+      out.write(kCut);
+    } else {
+      help_file = std::string(trim_right(std::string_view(line.typed_arg).substr(0, kFileField)));
+    }
+  }
+  if (topic.empty()) topic = "HELP";
+  if (!file_exists(help_file)) help_file = std::string(local_name);
+  out.flush();
+  qxhelp(in, out, line.option == 'B' ? 1 : 0, help_file, topic);
 }
 
 int qxshel(std::string_view text) {

@@ -65,11 +65,8 @@ constexpr std::array<std::string_view, kCommandSlots> command_words() {
 
 constexpr std::array<std::string_view, kCommandSlots> kWords = command_words();
 
-constexpr std::size_t kHelpNameField = 50;
-constexpr std::size_t kHelpTopicLength = 6;
 constexpr int kMaxDirectLevel = 9;            // EXIT 1-9 run the final run at once
 constexpr std::int64_t kLevelLimit = 999;     // diagnostic levels a command accepts
-constexpr std::string_view kLocalHelpFile = "vorne.hlp";
 
 const qx::Format kLevelRange{"(1H ,'?VORNE- Diagnostic level out of range: ',1P,G13.5)"};
 
@@ -160,14 +157,7 @@ void cmd_exit(Vorne& v, const qx::CommandLine& line) {
 // ---- HELP, MENU --------------------------------------------------------------------------------
 
 void cmd_help(Vorne& v, const qx::CommandLine& line) {
-  const std::string arg(qx::trim_right(line.arg()));
-  const std::string named = argument_name(line);
-  if (line.option == 'S' && !named.empty()) v.help_file = std::string(qx::trim_right(qx::pad(named, kHelpNameField)));
-  const std::string topic = arg.empty() ? std::string("HELP") : qx::pad(arg, kHelpTopicLength);
-  if (!qx::file_exists(v.help_file)) v.help_file = std::string(kLocalHelpFile);
-  v.term.flush();
-  // Only a typed name is cut to its field; the installed file's path may be longer.
-  qx::qxhelp(v.in(), v.term, line.option == 'B' ? 1 : 0, v.help_file, topic);
+  qx::help_command(v.in(), v.term, line, v.help_file, "vorne.hlp");
 }
 
 void cmd_menu(Vorne& v, const qx::CommandLine&) {

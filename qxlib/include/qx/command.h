@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "qx/format.h"
 #include "qx/units.h"
 
 namespace qx {
@@ -37,6 +38,11 @@ CommandLine prepare_line(std::string_view raw, Session& s);
 // Index of the first table entry whose first n characters equal the word's, where n is
 // the length of the word (1 to 6); -1 when none matches. Blank entries never match.
 int match_command(std::string_view word, std::span<const std::string_view> table);
+
+// An on/off setting of a command: letter E switches it on, D off, any other leaves it; each
+// case writes its message.
+void set_switch(Output& out, char letter, bool& flag, const Format& enabled, const Format& disabled,
+                const Format& unchanged);
 
 // Result of QXREAD / QXRDST.
 enum class Answer { accepted, rejected, end };
