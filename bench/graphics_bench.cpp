@@ -1,5 +1,5 @@
-// Plot output figures: a full ray map (200000 points) drawn into a PostScript file, into an
-// HPGL file and onto the terminal stream.
+// Plot output figures: a full ray map (200000 points) drawn into a PostScript file, an HPGL
+// file, an SVG file and onto the terminal stream.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -42,6 +42,10 @@ BENCHMARK(BM_PostScriptMap)->Unit(benchmark::kMillisecond);
 
 void BM_HpglMap(benchmark::State& state) { file_map(state, 'H', qx::hpgl_close); }
 BENCHMARK(BM_HpglMap)->Unit(benchmark::kMillisecond);
+
+// Dots on the same milli-inch of the page are written once.
+void BM_SvgMap(benchmark::State& state) { file_map(state, 'V', qx::svg_close); }
+BENCHMARK(BM_SvgMap)->Unit(benchmark::kMillisecond);
 
 void BM_TerminalMap(benchmark::State& state) {
   qx::StringOutput out;

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, only those that are missing:
-# the stroke-font data the font tables are made from, and the two programs the tests use to
-# render our PostScript and HPGL plot files.
+# the stroke-font data the font tables are made from, and the programs the tests use to
+# render and check our PostScript, HPGL and SVG plot files.
 set -eu
-PACKAGES="hershey-fonts-data ghostscript hp2xx"
+PACKAGES="hershey-fonts-data ghostscript hp2xx librsvg2-bin libxml2-utils"
 
 missing=""
 for p in $PACKAGES; do

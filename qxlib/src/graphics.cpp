@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "qx/dest.h"
+#include "qx/device.h"
 #include "qx/format.h"
 #include "qx/numeric.h"
 #include "qx/text.h"
@@ -18,9 +19,6 @@ namespace {
 
 constexpr std::array<std::string_view, 10> kLibraryCommands = {"CLEAR", "FONT", "TERM",  "MENU",  "DEFINE",
                                                                "LINE",  "DEST", "CLOSE", "CFLAG", "MARKS"};
-constexpr double kScreenUnitsPerMm = 4.72;
-constexpr double kMilsPerMm = 100.0 / 2.54;
-constexpr double kPlotterUnitsPerMm = 1.0 / 0.025;
 constexpr double kPenEpsilon = 0.0001;
 constexpr int kMaxFont = 8;
 
@@ -89,13 +87,20 @@ bool ask_pair(Input& in, Output& out, bool echo, const Format& prompt, double& a
   }
 }
 
+// The devices DEFINE's option names: one, or all for "*".
+template <typename F>
+void for_each_defined(char option, F&& f) {
+  if (option == '*') {
+    for_each_plot_device(f);
+  } else if (const PlotDevice* d = plot_device(option)) {
+    f(*d);
+  }
+}
+
 void cmd_define(Session& s, Input& in, Output& out, bool echo, const CommandLine& line) {
   const char option = line.option == ' ' ? 'S' : upper_char(line.option);
-  const bool screen = option == 'S' || option == '*';
-  const bool ps = option == 'Q' || option == '*';
-  const bool hpgl = option == 'H' || option == 'P' || option == '*';
-  if (!screen && !ps && !hpgl) {
-    out.list("Unknown plot device for DEFINE (use S, Q, H, P or *).");
+  if (option != '*' && plot_device(option) == nullptr) {
+    out.list("Unknown plot device for DEFINE (use " + plot_device_letters() + " or *).");
     return;
   }
   const std::string typed = line.typed_arg.empty() ? std::string(trim_right(line.arg())) : line.typed_arg;
@@ -106,8 +111,7 @@ void cmd_define(Session& s, Input& in, Output& out, bool echo, const CommandLine
     }
     const std::string name = std::string(trim_right(typed));
     const std::string chosen = name == "*" ? std::string() : name;   // "*": the numbered names
-    if (ps) s.gfx.ps.user_name = chosen;
-    if (hpgl) s.gfx.hpgl.user_name = chosen;
+    for_each_defined(option, [&](const PlotDevice& d) { d.define_name(s, chosen); });
     return;
   }
   static const Format kScale{"(1H ,'Scale factor for next plot > ',$)"};
@@ -117,27 +121,10 @@ void cmd_define(Session& s, Input& in, Output& out, bool echo, const CommandLine
   double dx = 0.0, dy = 0.0;
   const bool have_offsets = ask_pair(in, out, echo, kOffsets, dx, dy);
   if (!std::isfinite(scale) || !std::isfinite(dx) || !std::isfinite(dy)) return;
-  if (screen) {
-    s.gfx.tek.t.zoom = static_cast<float>(scale);
-    if (have_offsets) {
-      s.gfx.tek.t.xoff = static_cast<float>(dx * kScreenUnitsPerMm);
-      s.gfx.tek.t.yoff = static_cast<float>(dy * kScreenUnitsPerMm);
-    }
-  }
-  if (ps) {
-    s.gfx.ps.zoom = scale;
-    if (have_offsets) {
-      s.gfx.ps.xoff = dx * kMilsPerMm;
-      s.gfx.ps.yoff = dy * kMilsPerMm;
-    }
-  }
-  if (hpgl) {
-    s.gfx.hpgl.zoom = scale;
-    if (have_offsets) {
-      s.gfx.hpgl.xoff = dx * kPlotterUnitsPerMm;
-      s.gfx.hpgl.yoff = dy * kPlotterUnitsPerMm;
-    }
-  }
+  for_each_defined(option, [&](const PlotDevice& d) {
+    d.define_scale(s, scale);
+    if (have_offsets) d.define_offsets(s, dx, dy);
+  });
 }
 
 void cmd_line(Session& s, Output& out, const CommandLine& line) {
@@ -150,48 +137,36 @@ void cmd_line(Session& s, Output& out, const CommandLine& line) {
       return;
     }
     if (*p >= 1) {
-      hpgl_pen(s, static_cast<int>(*p));
-      s.gfx.ps.colour = static_cast<double>(*p);
+      for_each_plot_device([&](const PlotDevice& d) { d.pen(s, static_cast<int>(*p)); });
       out.list("Pen set to", static_cast<int>(*p));
     } else {
       out.list("Current pen", hpgl_pen(s, 0));
     }
     return;
   }
-  const auto code = int_part(v - 0.5, -99, -1);
-  if (!code) {
+  if (!int_part(v - 0.5, -99, -1)) {
     out.list("Line width out of range (up to 99).");
     return;
   }
-  s.gfx.ps.width = -v;
   out.list("Line width set to", -v);
-  hpgl_pen(s, static_cast<int>(*code));
+  for_each_plot_device([&](const PlotDevice& d) { d.width(s, -v); });
 }
 
-// E (option or the letter after the command word) enables the switch, D disables it, anything
-// else leaves it; each says so.
-void set_switch(Output& out, const CommandLine& line, bool& flag, const char* enabled, const char* disabled,
-                const char* unchanged) {
-  const char c = upper_char(line.option != ' ' ? line.option : line.line[7]);
-  if (c == 'E') {
-    flag = true;
-    out.list(enabled);
-  } else if (c == 'D') {
-    flag = false;
-    out.list(disabled);
-  } else {
-    out.list(unchanged);
-  }
-}
+// E (option or the letter after the command word) enables the switch, D disables it.
+char switch_letter(const CommandLine& line) { return upper_char(line.option != ' ' ? line.option : line.line[7]); }
 
 void cmd_cflag(Session& s, Output& out, const CommandLine& line) {
-  set_switch(out, line, s.gfx.auto_clear, "Auto clear before a plot enabled.", "Auto clear before a plot disabled.",
-             "No action on clear flag taken (use E or D).");
+  static const Format kEnabled{"(1H ,'Auto clear before a plot enabled.')"};
+  static const Format kDisabled{"(1H ,'Auto clear before a plot disabled.')"};
+  static const Format kUnchanged{"(1H ,'No action on clear flag taken (use E or D).')"};
+  set_switch(out, switch_letter(line), s.gfx.auto_clear, kEnabled, kDisabled, kUnchanged);
 }
 
 void cmd_marks(Session& s, Output& out, const CommandLine& line) {
-  set_switch(out, line, s.gfx.marks, "Plot markers enabled.", "Plot markers disabled.",
-             "No action on plot markers taken (use E or D).");
+  static const Format kEnabled{"(1H ,'Plot markers enabled.')"};
+  static const Format kDisabled{"(1H ,'Plot markers disabled.')"};
+  static const Format kUnchanged{"(1H ,'No action on plot markers taken (use E or D).')"};
+  set_switch(out, switch_letter(line), s.gfx.marks, kEnabled, kDisabled, kUnchanged);
 }
 
 }  // namespace
@@ -267,10 +242,7 @@ void qxclr(Session& s, Output& out, char mode) {
 }
 
 void close_plot_files(Session& s) {
-  ps_close(s);
-  hpgl_close(s);
-  if (s.gfx.tek.mode != 0) qxmode(s, 0);
-  tek_byte(s, -1);
+  for_each_plot_device([&](const PlotDevice& d) { d.close(s); });
 }
 
 }  // namespace qx

@@ -12,11 +12,6 @@
 
 namespace qx {
 
-HpglWriter::HpglWriter() = default;
-HpglWriter::~HpglWriter() = default;
-HpglWriter::HpglWriter(HpglWriter&&) noexcept = default;
-HpglWriter& HpglWriter::operator=(HpglWriter&&) noexcept = default;
-
 namespace {
 
 constexpr int kFileUnit = 73;
@@ -25,6 +20,7 @@ constexpr double kOriginX = 1590, kOriginY = 810;  // plot area in plotter units
 constexpr double kFullX = 10070, kFullY = 7290;
 constexpr double kRotatedHeight = 8100;            // page height when the x-axis is vertical
 constexpr double kWidthStep = 0.15;                // pen width per unit of a negative pen code
+constexpr double kPlotterUnitsPerMm = 1.0 / 0.025;
 
 const Format kRecord{"(1H ,A)"};
 const Format kEmpty{"(A)"};
@@ -48,11 +44,6 @@ void write_header(HpglWriter& w, char option) {
   w.file->write(kSp, w.pen);
   w.file->write(kRecord, "PU0,0;");
   w.items = 0;
-}
-
-std::string with_extension(std::string name) {
-  if (name.find('.') == std::string::npos) name += ".hgl";
-  return name;
 }
 
 // An item's coordinate: rounded, and kept inside its I5 field.
@@ -134,11 +125,8 @@ int hpgl_begin(Session& s, char option, double a, double x0, double x1, double y
   const bool continuing = w.file && !s.gfx.auto_clear;
   if (!continuing) {
     if (w.file) hpgl_close(s);   // its closing records first: a new plot gets a new file
-    std::string name;
-    if (qxlen(w.user_name) > 0) {
-      name = with_extension(std::string(trim_right(w.user_name)));
-      w.user_name.clear();   // a chosen name serves one file; run numbers resume after it
-    } else {
+    std::string name = w.take_user_name(".hgl");
+    if (name.empty()) {
       bool ok = true;
       w.run = next_hpgl_run(w.run, ok);
       if (!ok) {
@@ -237,6 +225,21 @@ void hpgl_close(Session& s) {
   w.items = 0;
   w.move_pending = false;
   w.orientation_chosen = false;
+}
+
+namespace {
+
+int hpgl_start(Session& s, const PlotStart& p) { return hpgl_begin(s, p.letter, p.a, p.x0, p.x1, p.y0, p.y1, p.k); }
+
+}  // namespace
+
+const PlotDevice& hpgl_device() {
+  // Widths come in whole steps: LINE -w selects pen code INT(-w - 0.5).
+  static const FileDevice kDevice({[](Session& s) -> PlotFile& { return s.gfx.hpgl; }, hpgl_start, hpgl_point,
+                                   nullptr, hpgl_close, [](Session& s, int p) { hpgl_pen(s, p); },
+                                   [](Session& s, double w) { hpgl_pen(s, static_cast<int>(-w - 0.5)); },
+                                   kPlotterUnitsPerMm});
+  return kDevice;
 }
 
 }  // namespace qx

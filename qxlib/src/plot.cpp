@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "qx/device.h"
 #include "qx/session.h"
 #include "qx/units.h"
 
@@ -11,29 +12,17 @@ namespace qx {
 
 namespace {
 
+// The screen frame: left margin (3m + 1) quarters of 145 units, bottom margin 80 m, right
+// edge at 990; a wide frame (a > 2) is raised by three quarters of its room below 724
+// units, a narrow one (a <= 1) moved right by half its room on the screen.
+constexpr PageGeometry<float> kScreenPage{145.0f, 80.0f, 990.0f, kSqrt2};
+constexpr float kWideAspect = 2.0f, kNarrowAspect = 1.0f;
+constexpr float kWideFrameHeight = 724.0f, kWideRaise = 0.75f;
+constexpr float kScreenWidth = static_cast<float>(kScreenMax), kNarrowShift = 0.5f;
+
 char device_letter(char d) {
   const char u = static_cast<char>(std::toupper(static_cast<unsigned char>(d)));
   return u == ' ' ? 'S' : u;
-}
-
-bool is_screen(char d) { return d != 'Q' && d != 'H' && d != 'P' && d != 'O' && d != 'U'; }
-
-// Tens digit of the screen pen code for a line style.
-int style_digit(int style) {
-  switch (style) {
-    case 1:
-    case 5:
-      return 3;
-    case 2:
-    case 6:
-      return 2;
-    case 3:
-      return 1;
-    case 4:
-      return 4;
-    default:
-      return 0;
-  }
 }
 
 void store_window(PlotState& p, float x0, float x1, float y0, float y1) {
@@ -46,45 +35,28 @@ void store_window(PlotState& p, float x0, float x1, float y0, float y1) {
   p.label_margin = x0 - 0.05f * p.width;
 }
 
-void device_point(Session& s, char device, float x, float y, int action) {
-  switch (device) {
-    case 'Q':
-      ps_point(s, x, y, action);
-      break;
-    case 'H':
-    case 'P':
-      hpgl_point(s, x, y, action);
-      break;
-    case 'O':
-    case 'U':
-      break;
-    default:
-      plot_point(s, x, y, action + 10 * style_digit(s.gfx.plot.line_style));
-  }
+// The device of the plot in progress; a call naming another device's letter (drawing into
+// two files at once) gets that one.
+const PlotDevice& device_of(const Session& s, char letter) {
+  const PlotState& p = s.gfx.plot;
+  letter = device_letter(letter);
+  if (p.current != nullptr && letter == p.device) return *p.current;
+  return plot_device_for(letter);
 }
 
 }  // namespace
 
 Frame screen_frame(float a, float m) {
   if (!(a > 1.0e-5f) || !std::isfinite(a)) a = kSqrt2;   // no aspect given: the usual frame
-  Frame f{};
-  f.x0 = (3.0f * m + 1.0f) * 145.0f / 4.0f;
-  f.y0 = 80.0f * m;
-  if (a >= kSqrt2) {
-    f.x1 = 990.0f;
-    f.y1 = (990.0f - f.x0) / a + f.y0;
-  } else {
-    f.y1 = (990.0f - f.x0) / kSqrt2 + f.y0;
-    f.x1 = (f.y1 - f.y0) * a + f.x0;
-  }
-  if (a > 2.0f) {
-    const float d = (724.0f - (f.y1 - f.y0)) / 2.0f;
-    f.y0 += 0.75f * d;
-    f.y1 += 0.75f * d;
-  } else if (a <= 1.0f) {
-    const float d = (1023.0f - (f.x1 - f.x0)) / 2.0f;
-    f.x0 += 0.5f * d;
-    f.x1 += 0.5f * d;
+  Frame f = page_frame(kScreenPage, a, m);
+  if (a > kWideAspect) {
+    const float d = (kWideFrameHeight - (f.y1 - f.y0)) / 2.0f;
+    f.y0 += kWideRaise * d;
+    f.y1 += kWideRaise * d;
+  } else if (a <= kNarrowAspect) {
+    const float d = (kScreenWidth - (f.x1 - f.x0)) / 2.0f;
+    f.x0 += kNarrowShift * d;
+    f.x1 += kNarrowShift * d;
   }
   return f;
 }
@@ -95,45 +67,24 @@ int qxplot(Session& s, Input& in, Output& out, int k, float a, char device, floa
   store_window(p, x0, x1, y0, y1);
   p.aspect = a;
   p.last_action = 3;
-  device = device_letter(device);
-  p.device = device;
-  switch (device) {
-    case 'O':
-      out.list("Not implemented at Tarnby.");
-      return 0;
-    case 'Q':
-      return ps_begin(s, a, p.margin, x0, x1, y0, y1) ? 0 : 1;
-    case 'H':
-    case 'P':
-      return hpgl_begin(s, device, a, x0, x1, y0, y1, k);
-    case 'U':
-      return 0;
-    default:
-      break;
-  }
-  const Frame f = screen_frame(a, p.margin);
-  set_clip_window(s, 0, kScreenMax, 0, 767);
-  ScreenTransform& t = s.gfx.tek.t;
-  t.sx0 = static_cast<int>(f.x0);
-  t.sx1 = static_cast<int>(f.x1);
-  t.sy0 = static_cast<int>(f.y0);
-  t.sy1 = static_cast<int>(f.y1);
-  if (!begin_screen_plot(s, in, out, x0, x1, y0, y1)) return 1;
-  if (s.gfx.auto_clear) graphics_erase(s);
-  return 0;
+  p.device = device_letter(device);
+  p.current = &plot_device_for(p.device);
+  const int status = p.current->begin(s, in, out, PlotStart{p.device, k, a, p.margin, x0, x1, y0, y1});
+  p.title.clear();   // it named this plot only
+  return status;
 }
 
 void qxdraw(Session& s, char device, float x, float y, int action) {
   PlotState& p = s.gfx.plot;
-  device = device_letter(device);
   if (action == 3) {
     p.last_x = x;
     p.last_y = y;
     p.last_action = 3;
     return;
   }
-  if (p.last_action == 3) device_point(s, device, p.last_x, p.last_y, 3);
-  device_point(s, device, x, y, 2);
+  const PlotDevice& d = device_of(s, device);
+  if (p.last_action == 3) d.move(s, p.last_x, p.last_y);
+  d.draw(s, x, y);
   p.last_x = x;
   p.last_y = y;
   p.last_action = 2;
@@ -142,23 +93,17 @@ void qxdraw(Session& s, char device, float x, float y, int action) {
 void qxbox(Session& s, char device, float x1, float x2, float y1, float y2, bool store_only) {
   store_window(s.gfx.plot, x1, x2, y1, y2);
   if (store_only) return;
-  device = device_letter(device);
   qxdraw(s, device, x1, y1, 3);
   qxdraw(s, device, x2, y1, 2);
   qxdraw(s, device, x2, y2, 2);
   qxdraw(s, device, x1, y2, 2);
   qxdraw(s, device, x1, y1, 2);
-  if (device == 'S') qxdraw(s, device, x1, y2, 2);
+  if (device_of(s, device).retraces_frame()) qxdraw(s, device, x1, y2, 2);
 }
 
-void qxend(Session& s, char device) {
-  device = device_letter(device);
-  if (device == 'Q') {
-    ps_flush(s);
-  } else if (is_screen(device)) {
-    qxmode(s, 0);
-  }
-}
+void qxend(Session& s, char device) { device_of(s, device).end(s); }
+
+void set_plot_title(Session& s, std::string_view title) { s.gfx.plot.title = std::string(title); }
 
 void set_line_style(Session& s, int style) { s.gfx.plot.line_style = (style >= 0 && style <= 6) ? style : 0; }
 

@@ -13,19 +13,11 @@
 
 namespace qx {
 
-PostScriptWriter::PostScriptWriter() = default;
-PostScriptWriter::~PostScriptWriter() = default;
-PostScriptWriter::PostScriptWriter(PostScriptWriter&&) noexcept = default;
-PostScriptWriter& PostScriptWriter::operator=(PostScriptWriter&&) noexcept = default;
-
 namespace {
 
 constexpr int kFileUnit = 73;
 constexpr int kItemsPerLine = 5;
-constexpr double kPageX = 11000, kPageY = 8500;     // landscape letter, milli-inches
-constexpr double kFrameRight = 10250;
-constexpr double kMarginUnit = 1250;
-constexpr double kDefaultAspect = 1.4142135;
+constexpr double kPageX = kPageWidthMils, kPageY = kPageHeightMils;
 constexpr double kMaxX = 11500, kMaxY = 9999;       // what the I5 and I4 fields hold
 constexpr double kCmPerMil = 2.54 / 1000.0;
 
@@ -52,23 +44,6 @@ constexpr std::array<const char*, 18> kPrologue = {
 
 const Format kLine{"(A)"};
 
-// Pen colours by pen number (pen 1 black); the colour line's three values.
-struct Rgb {
-  double r, g, b;
-};
-Rgb pen_rgb(double pen) {
-  static constexpr std::array<Rgb, 8> kPens = {{{0, 0, 0},
-                                                 {0.8, 0, 0},
-                                                 {0, 0.6, 0},
-                                                 {0, 0, 0.8},
-                                                 {0, 0.6, 0.6},
-                                                 {0.7, 0, 0.7},
-                                                 {0.9, 0.5, 0},
-                                                 {0.5, 0.5, 0.5}}};
-  const long k = std::isfinite(pen) ? std::lround(pen) : 1;
-  return kPens[static_cast<std::size_t>(((k - 1) % 8 + 8) % 8)];
-}
-
 void write_line(PostScriptWriter& w) {
   if (w.items == 0) return;
   w.file->write(kLine, w.line);
@@ -84,10 +59,10 @@ void queue(PostScriptWriter& w, const std::string& rendered) {
 
 void queue_width(PostScriptWriter& w) {
   static const Format kSlw{"(I3,' SLW ')"};
-  const double v = 5.0 * w.zoom * w.width + 0.5;
+  const double v = 5.0 * w.zoom * w.pen_width + 0.5;
   const int k = std::isfinite(v) ? static_cast<int>(std::clamp(v, 1.0, 99.0)) : 1;
   queue(w, kSlw.render({k}));
-  w.last_width = w.width;
+  w.last_width = w.pen_width;
 }
 
 void end_page(PostScriptWriter& w) {
@@ -124,14 +99,9 @@ void report_ranges(Session& s) {
 // Opens the next file (step 1 of a plot start): run number, name, prologue, line width.
 bool open_file(Session& s) {
   PostScriptWriter& w = s.gfx.ps;
-  w.run = next_ps_run(w);
-  std::string name;
-  if (qxlen(w.user_name) > 0) {
-    name = std::string(trim_right(w.user_name));
-    w.user_name.clear();   // a chosen name serves one file; run numbers resume after it
-  } else {
-    name = std::string("plt") + static_cast<char>('0' + w.run / 10) + static_cast<char>('0' + w.run % 10) + ".ps";
-  }
+  w.run = next_ps_run(w.run);
+  std::string name = w.take_user_name();
+  if (name.empty()) name = numbered_plot_name(w.run, ".ps");
   w.file = FileOutput::open(name, FileOutput::Mode::replace, kFileUnit);
   if (!w.file) {
     static const Format kCannot{"(1H ,'Unable to open PostScript plot file ',A)"};
@@ -151,14 +121,14 @@ bool open_file(Session& s) {
 
 }  // namespace
 
-int next_ps_run(const PostScriptWriter& w) {
+int next_ps_run(int previous) {
   int run = 1;
   if (auto in = FileInput::open(kPsRunFile, 74)) {
     int old = 0;
     const ListItem items[] = {ListItem(old)};
     if (read_list(*in, items) == ReadStatus::ok) run = old + 1;
-  } else if (w.run > 0) {
-    run = w.run + 1;   // the file went away or cannot be read: go on from the last number
+  } else if (previous > 0) {
+    run = previous + 1;   // the file went away or cannot be read: go on from the last number
   }
   if (run > kPsMaxRun || run < 1) run = 1;
   if (auto out = FileOutput::open(kPsRunFile, FileOutput::Mode::atomic, 74)) {
@@ -168,10 +138,11 @@ int next_ps_run(const PostScriptWriter& w) {
   return run;
 }
 
-bool ps_begin(Session& s, double a, double m, double x0, double x1, double y0, double y1) {
+int ps_begin(Session& s, const PlotStart& p) {
   PostScriptWriter& w = s.gfx.ps;
+  double a = p.a, m = p.m;
   if (!w.file) {
-    if (!open_file(s)) return false;
+    if (!open_file(s)) return 1;
   } else {
     write_line(w);
     report_ranges(s);
@@ -184,38 +155,17 @@ bool ps_begin(Session& s, double a, double m, double x0, double x1, double y0, d
       end_page(w);
       w.file->commit();
       w.file.reset();
-      if (!open_file(s)) return false;
+      if (!open_file(s)) return 1;
       static const Format kNew{"(1H ,'New plot file ',A,' opened.')"};
       s.out.write(kNew, w.name);
     }
   }
-  if (!(a > 1.0e-5) || !std::isfinite(a)) a = kDefaultAspect;
+  if (!(a > 1.0e-5) || !std::isfinite(a)) a = kLetterPage.root2;
   if (!std::isfinite(m)) m = 0.0;
-  const double fx0 = (3.0 * m + 1.0) * kMarginUnit / 4.0;
-  const double fy0 = m * kMarginUnit;
-  double fx1, fy1;
-  if (a >= kDefaultAspect) {
-    fx1 = kFrameRight;
-    fy1 = fy0 + (kFrameRight - fx0) / a;
-  } else {
-    const double height = (kFrameRight - fx0) / kDefaultAspect;
-    fy1 = fy0 + height;
-    fx1 = fx0 + height * a;
-  }
-  double sx = 0.0, sy = 0.0;
-  if (x1 - x0 == 0.0 || y1 - y0 == 0.0 || !std::isfinite(x1 - x0) || !std::isfinite(y1 - y0)) {
-    s.out.list(" X or Y range is zero!");
-  } else {
-    sx = (fx1 - fx0) / (x1 - x0);
-    sy = (fy1 - fy0) / (y1 - y0);
-  }
-  w.sx = sx * w.zoom;
-  w.sy = sy * w.zoom;
-  w.xorg = (fx0 - x0 * sx) * w.zoom + w.xoff;
-  w.yorg = (fy0 - y0 * sy) * w.zoom + w.yoff;
+  fit_window(w, s.out, page_frame(kLetterPage, a, m), p.x0, p.x1, p.y0, p.y1);
   static const Format kWritten{"(1H ,'Plot written to: ',A)"};
   s.out.write(kWritten, w.name);
-  return true;
+  return 0;
 }
 
 void ps_point(Session& s, double x, double y, int action) {
@@ -237,15 +187,15 @@ void ps_point(Session& s, double x, double y, int action) {
   if (w.drawing) widen_extents(w, X, Y);
   const int ix = static_cast<int>(std::floor(std::clamp(X, 1.0, kMaxX) + 0.5));
   const int iy = static_cast<int>(std::floor(std::clamp(Y, 1.0, kMaxY) + 0.5));
-  if (std::fabs(w.width - w.last_width) > 0.01) queue_width(w);
-  if (std::fabs(w.colour - w.last_colour) > 0.01) {
+  if (std::fabs(w.pen_width - w.last_width) > 0.01) queue_width(w);
+  if (std::fabs(w.pen_number - w.last_colour) > 0.01) {
     static const Format kChanging{"(1H ,'Changing pen colour: new ',1P,G12.5,' old ',1P,G12.5)"};
     static const Format kColour{"(F4.2,' ',F4.2,' ',F4.2,' setrgbcolor')"};
-    s.out.write(kChanging, w.colour, w.last_colour);
+    s.out.write(kChanging, w.pen_number, w.last_colour);
     write_line(w);
-    const Rgb c = pen_rgb(w.colour);
+    const Rgb c = pen_rgb(w.pen_number);
     w.file->write(kColour, c.r, c.g, c.b);
-    w.last_colour = w.colour;
+    w.last_colour = w.pen_number;
   }
   static const Format kMove{"(I5,1X,I4,' il ')"};
   static const Format kDraw{"(I5,1X,I4,' vl ')"};
@@ -273,6 +223,12 @@ void ps_close(Session& s) {
   static const Format kCentre{"(1H ,'Center offsets: ',F7.1,',',F7.1)"};
   s.out.write(kPage);
   s.out.write(kCentre, centre_x(w), centre_y(w));
+}
+
+const PlotDevice& postscript_device() {
+  static const FileDevice kDevice({[](Session& s) -> PlotFile& { return s.gfx.ps; }, ps_begin, ps_point, ps_flush,
+                                   ps_close, nullptr, nullptr, kMilsPerMm});
+  return kDevice;
 }
 
 }  // namespace qx

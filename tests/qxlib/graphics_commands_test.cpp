@@ -80,13 +80,13 @@ TEST_F(Commands, FontTermAndTheirLimits) {
 TEST_F(Commands, LineSetsPenOrWidthAndZeroOnlyReports) {
   run(cmd("LINE", ' ', 3.0));
   EXPECT_EQ(c.s.gfx.hpgl.pen, 3);
-  EXPECT_EQ(c.s.gfx.ps.colour, 3.0);
+  EXPECT_EQ(c.s.gfx.ps.pen_number, 3.0);
   run(cmd("LINE", ' ', 0.0));
   EXPECT_EQ(c.s.gfx.hpgl.pen, 3);
   run(cmd("LINE", ' ', -0.00005));   // within the tolerance: still a pen query
   EXPECT_EQ(c.s.gfx.hpgl.pen, 3);
   run(cmd("LINE", ' ', -2.0));
-  EXPECT_DOUBLE_EQ(c.s.gfx.ps.width, 2.0);
+  EXPECT_DOUBLE_EQ(c.s.gfx.ps.pen_width, 2.0);
   EXPECT_NEAR(c.s.gfx.hpgl.width, 0.30, 1e-12);   // |INT(-2.5)| * 0.15
   EXPECT_EQ(c.s.gfx.hpgl.pen, 3);
   run(cmd("LINE", ' ', 1e30));   // refused, nothing changes

@@ -1,7 +1,7 @@
 // Real clients read what we write: one framed plot with axes, labels, text and a line is drawn
 // on each device; ghostscript renders the PostScript file and hp2xx the HPGL file to bitmaps
 // (without a complaint, with ink on the frame and the text and none where nothing was drawn),
-// and the terminal byte stream decodes to the segments the PostScript file holds.
+// and the terminal byte stream and the SVG file hold the segments the PostScript file holds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +16,7 @@
 #include "qx/graphics.h"
 #include "qx/plot.h"
 #include "qx/tekdecode.h"
+#include "plot_clients.h"
 
 namespace {
 
@@ -141,17 +142,6 @@ void expect_plot_on_page(const Bitmap& b, float text_end, const char* client) {
   EXPECT_EQ(v.ink_in(7.0f, 9.5f, 0.5f, 2.5f), 0);
 }
 
-// Runs a client; false with its complaint when it fails or writes anything to stderr.
-bool run_client(const std::string& command, std::string& complaint) {
-  const int status = std::system((command + " 2> client.err").c_str());
-  complaint = read_file("client.err");
-  return status == 0 && complaint.empty();
-}
-
-bool have(const char* program) {
-  return std::system((std::string("command -v ") + program + " > /dev/null 2>&1").c_str()) == 0;
-}
-
 class RealClients : public ::testing::Test {
  protected:
   RealClients() {
@@ -163,11 +153,11 @@ class RealClients : public ::testing::Test {
 };
 
 TEST_F(RealClients, GhostscriptRendersThePostScriptFile) {
-  ASSERT_TRUE(have("gs")) << "ghostscript is missing: make deps installs it";
+  ASSERT_TRUE(qxtest::have_program("gs")) << "ghostscript is missing: make deps installs it";
   const float text_end = draw_scene(s, 'Q');
   qx::close_plot_files(s);
   std::string complaint;
-  ASSERT_TRUE(run_client("gs -q -dSAFER -dBATCH -dNOPAUSE -sPAPERSIZE=letter -sDEVICE=pbmraw -r50 "
+  ASSERT_TRUE(qxtest::run_quietly("gs -q -dSAFER -dBATCH -dNOPAUSE -sPAPERSIZE=letter -sDEVICE=pbmraw -r50 "
                          "-sOutputFile=ps.pbm plt01.ps",
                          complaint))
       << complaint;
@@ -175,14 +165,14 @@ TEST_F(RealClients, GhostscriptRendersThePostScriptFile) {
 }
 
 TEST_F(RealClients, Hp2xxRendersTheHpglFilesOfBothOptions) {
-  ASSERT_TRUE(have("hp2xx")) << "hp2xx is missing: make deps installs it";
+  ASSERT_TRUE(qxtest::have_program("hp2xx")) << "hp2xx is missing: make deps installs it";
   const float text_end = draw_scene(s, 'H');
   draw_scene(s, 'P');   // the plotter's header; x-axis horizontal
   qx::close_plot_files(s);
   std::string complaint;
-  ASSERT_TRUE(run_client("hp2xx -q -m pbm -d 50 -f h.pbm H1.hgl", complaint)) << complaint;
+  ASSERT_TRUE(qxtest::run_quietly("hp2xx -q -m pbm -d 50 -f h.pbm H1.hgl", complaint)) << complaint;
   expect_plot_on_page(read_pbm(read_file("h.pbm")), text_end, "hp2xx, option H");
-  ASSERT_TRUE(run_client("hp2xx -q -m pbm -d 50 -f p.pbm P2.hgl", complaint)) << complaint;
+  ASSERT_TRUE(qxtest::run_quietly("hp2xx -q -m pbm -d 50 -f p.pbm P2.hgl", complaint)) << complaint;
   const Bitmap p = read_pbm(read_file("p.pbm"));
   EXPECT_GT(p.w, p.h);   // not turned: wider than high
   EXPECT_NEAR(static_cast<float>(longest_run(p, false, two_longest(p, false).first)) /
@@ -240,6 +230,65 @@ TEST_F(RealClients, TerminalStreamHoldsTheSegmentsOfThePostScriptFile) {
                       std::abs(by - got[i].y1)});
   }
   EXPECT_LE(worst, 1);   // rounding to mils against truncation to screen units
+}
+
+// The vectors of an SVG file: "M X Y" moves, "L X Y" draws, "h0" is a dot; y runs down the
+// page, so it is turned back to the PostScript page's y.
+std::vector<Segment> svg_segments(const std::string& text) {
+  std::vector<Segment> segs;
+  double cx = 0, cy = 0;
+  for (std::size_t at = text.find(" d=\""); at != std::string::npos; at = text.find(" d=\"", at + 1)) {
+    std::istringstream in(text.substr(at + 4, text.find('"', at + 4) - at - 4));
+    for (char c; in >> c;) {
+      if (c == 'h') {
+        double dx = 0;
+        in >> dx;
+        segs.push_back({cx, cy, cx + dx, cy});
+        cx += dx;
+        continue;
+      }
+      double x = 0, y = 0;
+      in >> x >> y;
+      y = 8500 - y;
+      if (c == 'L') segs.push_back({cx, cy, x, y});
+      cx = x;
+      cy = y;
+    }
+  }
+  return segs;
+}
+
+bool same_segment(const Segment& a, const Segment& b) {
+  auto near = [](double u, double v) { return std::abs(u - v) <= 1.0; };
+  return (near(a.x0, b.x0) && near(a.y0, b.y0) && near(a.x1, b.x1) && near(a.y1, b.y1)) ||
+         (near(a.x0, b.x1) && near(a.y0, b.y1) && near(a.x1, b.x0) && near(a.y1, b.y0));
+}
+
+TEST_F(RealClients, SvgFileHoldsTheSegmentsOfThePostScriptFileAndRenders) {
+  draw_scene(s, 'Q');
+  qx::close_plot_files(s);
+  const std::vector<Segment> expected = postscript_segments(read_file("plt01.ps"));
+  qx::Session v{out};
+  qx::set_margin_factor(v, 1.0f);
+  qx::set_plot_title(v, "Frame with axes");
+  draw_scene(v, 'V');
+  qx::close_plot_files(v);
+  const std::string svg = read_file("plt02.svg");   // numbered after the PostScript file
+  EXPECT_NE(svg.find("<title>Frame with axes</title>"), std::string::npos);
+  const std::vector<Segment> got = svg_segments(svg);
+  ASSERT_GT(got.size(), 100u);
+  // The same drawing: every segment on both sides, each drawn once in the SVG file.
+  std::size_t missing = 0, extra = 0;
+  for (const Segment& e : expected) {
+    missing += std::none_of(got.begin(), got.end(), [&](const Segment& g) { return same_segment(e, g); });
+  }
+  for (const Segment& g : got) {
+    extra += std::none_of(expected.begin(), expected.end(), [&](const Segment& e) { return same_segment(e, g); });
+  }
+  EXPECT_EQ(missing, 0u);
+  EXPECT_EQ(extra, 0u);
+  EXPECT_LE(got.size(), expected.size());
+  EXPECT_EQ(qxtest::check_svg_files(), 1);
 }
 
 }  // namespace

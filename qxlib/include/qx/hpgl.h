@@ -2,35 +2,20 @@
 // user-chosen name, for printers that understand HP-GL/2 (option H) or pen plotters (P).
 #pragma once
 
-#include <memory>
-#include <string>
+#include "qx/plotfile.h"
 
 namespace qx {
 
-class FileOutput;
-class Output;
 struct Session;
 
-struct HpglWriter {
-  std::unique_ptr<FileOutput> file;   // the open plot file, or none
-  std::string name;                   // its name
-  std::string user_name;              // DEFINE/H name for the next file, blank for none
+struct HpglWriter : PlotFile {
   bool x_vertical = false;            // orientation of the x-axis on the page
   bool orientation_chosen = false;    // set by the caller; otherwise the option decides
-  int run = 0;                        // last run number used
   int items = 0;                      // move/draw items on the current line (0-5)
   bool move_pending = false;          // the last action was a move not yet written
   int pend_x = 0, pend_y = 0;         // that move
   double width = 0.15;                // pen width (mm)
   int pen = 1;                        // pen number
-  double zoom = 1.0;
-  double xoff = 0.0, yoff = 0.0;      // plotter units (mm / 0.025)
-  double sx = 1.0, sy = 1.0;          // plot units to plotter units
-  double xorg = 0.0, yorg = 0.0;
-  HpglWriter();
-  ~HpglWriter();
-  HpglWriter(HpglWriter&&) noexcept;
-  HpglWriter& operator=(HpglWriter&&) noexcept;
 };
 
 inline constexpr const char* kHpglRunFile = "hpnum.hgl";

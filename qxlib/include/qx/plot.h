@@ -7,8 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "qx/device.h"
 #include "qx/hpgl.h"
+#include "qx/plotfile.h"
 #include "qx/postscript.h"
+#include "qx/svg.h"
 #include "qx/tek.h"
 
 namespace qx {
@@ -36,7 +39,8 @@ struct AxesOptions {
 
 // The plot in progress and the text settings.
 struct PlotState {
-  char device = 'U';                 // S, Q, H or P, U none, O not available
+  char device = 'U';                 // S, Q, H, P, V, U none, O not available
+  const PlotDevice* current = nullptr;   // its device, chosen when the plot begins
   float x0 = 0, x1 = 20, y0 = 0, y1 = 15;   // plot window
   float width = 20, height = 15;     // its widths
   float label_margin = -1.0f;        // x0 - 0.05 * width: vertical labels end there
@@ -47,6 +51,7 @@ struct PlotState {
   int line_style = 0;                // 0-6
   int default_font = 0;              // FONT command, 0-8
   float char_size = 0.0225f;         // character cell against the window's width and height
+  std::string title;                 // names the next plot in the files that keep a title
 };
 
 // Everything the graphics layer keeps: one instance in the session.
@@ -54,6 +59,7 @@ struct Graphics {
   TekState tek;
   HpglWriter hpgl;
   PostScriptWriter ps;
+  SvgWriter svg;
   PlotState plot;
   AxesOptions axes;
   bool auto_clear = true;   // CFLAG: a new screen, page or file for each plot
@@ -63,8 +69,8 @@ struct Graphics {
   std::string terminal = "/dev/tty";
 };
 
-// QXPLOT: begins a plot on the device (blank or S screen, Q PostScript, H or P HPGL, U none,
-// O not available). k is handed to the HPGL writer (0 orientation by option, 1 x-axis
+// QXPLOT: begins a plot on the device of the letter (plot_device_for: blank or S screen,
+// Q PostScript, H or P HPGL, V SVG, U none, O not available). k is handed to the HPGL writer (0 orientation by option, 1 x-axis
 // horizontal, 2 vertical). Returns 0, or 1 when the plot cannot be started.
 int qxplot(Session& s, Input& in, Output& out, int k, float a, char device, float x0, float x1, float y0,
            float y1);
@@ -76,6 +82,8 @@ void qxbox(Session& s, char device, float x1, float x2, float y1, float y2, bool
 void qxend(Session& s, char device);
 // Line style 0-6 of the following lines on the screen (1, 5 dotted ... 0 solid).
 void set_line_style(Session& s, int style);
+// The title of the next plot (an SVG file's title); the plot's begin uses it up.
+void set_plot_title(Session& s, std::string_view title);
 // Margin factor of the frames of the following plots.
 void set_margin_factor(Session& s, float m);
 // Character cell against the window (default 0.0225).
@@ -85,9 +93,7 @@ void plot_marker(Session& s, char device, float x, float y, int symbol, float si
 
 // The screen frame of QXPLOT for aspect ratio a and margin factor m: x0, x1, y0, y1 before
 // they are truncated to the screen window.
-struct Frame {
-  float x0, x1, y0, y1;
-};
+using Frame = PageFrame<float>;
 Frame screen_frame(float a, float m);
 
 // QXTEXT: draws text (mode 0) with its control codes, or only measures it (mode 1).
