@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 
+#include "qx/format.h"
 #include "qx/text.h"
 #include "qx/units.h"
 
@@ -39,7 +40,12 @@ Rgb pen_rgb(double pen) {
   return kPens[static_cast<std::size_t>(((k - 1) % 8 + 8) % 8)];
 }
 
-void fit_window(PlotFile& w, Output& out, const PageFrame<double>& f, double x0, double x1, double y0, double y1) {
+void fit_letter_page(PlotFile& w, Output& out, const PlotStart& p) {
+  double a = p.a, m = p.m;
+  if (!(a > 1.0e-5) || !std::isfinite(a)) a = kLetterPage.root2;
+  if (!std::isfinite(m)) m = 0.0;
+  const PageFrame<double> f = page_frame(kLetterPage, a, m);
+  const double x0 = p.x0, x1 = p.x1, y0 = p.y0, y1 = p.y1;
   double sx = 0.0, sy = 0.0;
   if (x1 - x0 == 0.0 || y1 - y0 == 0.0 || !std::isfinite(x1 - x0) || !std::isfinite(y1 - y0)) {
     out.list(" X or Y range is zero!");
@@ -51,6 +57,8 @@ void fit_window(PlotFile& w, Output& out, const PageFrame<double>& f, double x0,
   w.sy = sy * w.zoom;
   w.xorg = (f.x0 - x0 * sx) * w.zoom + w.xoff;
   w.yorg = (f.y0 - y0 * sy) * w.zoom + w.yoff;
+  static const Format kWritten{"(1H ,'Plot written to: ',A)"};
+  out.write(kWritten, w.name);
 }
 
 }  // namespace qx

@@ -99,16 +99,8 @@ void report_ranges(Session& s) {
 // Opens the next file (step 1 of a plot start): run number, name, prologue, line width.
 bool open_file(Session& s) {
   PostScriptWriter& w = s.gfx.ps;
-  w.run = next_ps_run(w.run);
-  std::string name = w.take_user_name();
-  if (name.empty()) name = numbered_plot_name(w.run, ".ps");
-  w.file = FileOutput::open(name, FileOutput::Mode::replace, kFileUnit);
-  if (!w.file) {
-    static const Format kCannot{"(1H ,'Unable to open PostScript plot file ',A)"};
-    s.out.write(kCannot, name);
-    return false;
-  }
-  w.name = name;
+  static constexpr NumberedFile kPostScript{".ps", false, FileOutput::Mode::replace, "PostScript"};
+  if (!open_numbered_file(w, s.out, kPostScript)) return false;
   for (const char* line : kPrologue) w.file->write(kLine, line);
   w.line.clear();
   w.items = 0;
@@ -138,9 +130,22 @@ int next_ps_run(int previous) {
   return run;
 }
 
+bool open_numbered_file(PlotFile& w, Output& out, const NumberedFile& kind) {
+  w.run = next_ps_run(w.run);
+  std::string name = w.take_user_name(kind.extend_chosen ? kind.extension : "");
+  if (name.empty()) name = numbered_plot_name(w.run, kind.extension);
+  w.file = FileOutput::open(name, kind.mode, kFileUnit);
+  if (!w.file) {
+    static const Format kCannot{"(1H ,'Unable to open ',A,' plot file ',A)"};
+    out.write(kCannot, kind.writer, name);
+    return false;
+  }
+  w.name = name;
+  return true;
+}
+
 int ps_begin(Session& s, const PlotStart& p) {
   PostScriptWriter& w = s.gfx.ps;
-  double a = p.a, m = p.m;
   if (!w.file) {
     if (!open_file(s)) return 1;
   } else {
@@ -160,11 +165,7 @@ int ps_begin(Session& s, const PlotStart& p) {
       s.out.write(kNew, w.name);
     }
   }
-  if (!(a > 1.0e-5) || !std::isfinite(a)) a = kLetterPage.root2;
-  if (!std::isfinite(m)) m = 0.0;
-  fit_window(w, s.out, page_frame(kLetterPage, a, m), p.x0, p.x1, p.y0, p.y1);
-  static const Format kWritten{"(1H ,'Plot written to: ',A)"};
-  s.out.write(kWritten, w.name);
+  fit_letter_page(w, s.out, p);
   return 0;
 }
 

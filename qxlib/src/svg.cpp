@@ -15,7 +15,6 @@ namespace qx {
 
 namespace {
 
-constexpr int kFileUnit = 73;
 constexpr double kCoordinateLimit = 32000;       // far-off points stay far off, inside 16 bits
 constexpr std::size_t kPathChunk = 4000;         // characters of path data per element
 constexpr double kWidthPerUnit = 5.0;            // stroke width per unit of LINE -w, as on paper
@@ -103,18 +102,9 @@ bool finish(SvgWriter& w) {
 
 bool open_file(Session& s, const std::string& title) {
   SvgWriter& w = s.gfx.svg;
-  std::string name = w.take_user_name(kSvgExtension);
-  if (name.empty()) {
-    w.run = next_ps_run(w.run);
-    name = numbered_plot_name(w.run, kSvgExtension);
-  }
-  w.file = FileOutput::open(name, FileOutput::Mode::atomic, kFileUnit);
-  if (!w.file) {
-    static const Format kCannot{"(1H ,'Unable to open SVG plot file ',A)"};
-    s.out.write(kCannot, name);
-    return false;
-  }
-  w.name = name;
+  static constexpr NumberedFile kSvg{kSvgExtension, true, FileOutput::Mode::atomic, "SVG"};
+  if (!open_numbered_file(w, s.out, kSvg)) return false;
+  const std::string& name = w.name;
   std::string head =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"11in\" height=\"8.5in\" viewBox=\"0 0 ";
@@ -140,12 +130,7 @@ int svg_begin(Session& s, const PlotStart& p) {
   SvgWriter& w = s.gfx.svg;
   if (w.file && s.gfx.auto_clear) svg_close(s);   // a new plot, a new file
   if (!w.file && !open_file(s, s.gfx.plot.title)) return 1;
-  double a = p.a, m = p.m;
-  if (!(a > 1.0e-5) || !std::isfinite(a)) a = kLetterPage.root2;
-  if (!std::isfinite(m)) m = 0.0;
-  fit_window(w, s.out, page_frame(kLetterPage, a, m), p.x0, p.x1, p.y0, p.y1);
-  static const Format kWritten{"(1H ,'Plot written to: ',A)"};
-  s.out.write(kWritten, w.name);
+  fit_letter_page(w, s.out, p);
   return 0;
 }
 

@@ -106,10 +106,10 @@ TEST_F(SvgFiles, DefineNamesOneFileAndAutoClearOffKeepsAddingToIt) {
   EXPECT_NE(svg.find("<title>Map of &lt;set&gt; &amp; co</title>"), std::string::npos);
   EXPECT_EQ(path_data(svg), "M313 8500L10250 8500M313 3531L10250 3531");
   command(cmd("CFLAG", 'E', 0));
-  plot('V');   // the name served one file; the title one plot
+  plot('V');   // the name served one file (and took a run number, as in PostScript); the title one plot
   qx::close_plot_files(s);
-  EXPECT_TRUE(fs::exists("plt01.svg"));
-  EXPECT_NE(read_file("plt01.svg").find("<title>plt01.svg</title>"), std::string::npos);
+  EXPECT_TRUE(fs::exists("plt02.svg"));
+  EXPECT_NE(read_file("plt02.svg").find("<title>plt02.svg</title>"), std::string::npos);
   command(cmd("DEFINE", 'V', 0, "fig.xml"));   // a name with "." is used as it is
   plot('V');
   qx::close_plot_files(s);
@@ -183,7 +183,7 @@ TEST_F(SvgFiles, UnwritableNameIsReportedAndNothingIsDrawn) {
   EXPECT_EQ(said(), " Unable to open SVG plot file no/such/dir/x.svg\n");
   line(0, 0, 1, 1);   // nothing open: nothing happens
   EXPECT_EQ(plot('V', 2.0f, 0, 0, 0, 10), 0);   // a zero range: the PostScript rule
-  EXPECT_EQ(said(), "  X or Y range is zero!\n Plot written to: plt01.svg\n");
+  EXPECT_EQ(said(), "  X or Y range is zero!\n Plot written to: plt02.svg\n");
 }
 
 }  // namespace

@@ -121,9 +121,10 @@ PageFrame<T> page_frame(const PageGeometry<T>& g, T a, T m) {
 inline constexpr double kPageWidthMils = 11000, kPageHeightMils = 8500;
 inline constexpr PageGeometry<double> kLetterPage{1250, 1250, 10250, 1.4142135};
 
-// Fits the plot window onto the frame with DEFINE's zoom and offsets. A zero or undefined
-// range says " X or Y range is zero!" on out and leaves zero factors (all points at the
-// frame's corner).
-void fit_window(PlotFile& w, Output& out, const PageFrame<double>& f, double x0, double x1, double y0, double y1);
+// Fits the plot window onto its frame on the letter page (aspect ratio and margin factor
+// of the plot; sqrt 2 and 0 when not given) with DEFINE's zoom and offsets, and says "Plot
+// written to: " the file. A zero or undefined range says " X or Y range is zero!" first and
+// leaves zero factors (all points at the frame's corner).
+void fit_letter_page(PlotFile& w, Output& out, const PlotStart& p);
 
 }  // namespace qx

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "qx/plotfile.h"
+#include "qx/units.h"
 
 namespace qx {
 
@@ -37,5 +39,18 @@ void ps_close(Session& s);
 // 1 again after 99), written back to the file. previous, the writer's last number, serves
 // when the file went away.
 int next_ps_run(int previous);
+
+// The files numbered by "num.ps": their extension, whether a chosen name without "." gets it
+// too, how an existing file is replaced, and the writer's name for messages.
+struct NumberedFile {
+  std::string_view extension;
+  bool extend_chosen;
+  FileOutput::Mode mode;
+  std::string_view writer;
+};
+// Opens the next file: the run number advances; the chosen name serves once, otherwise
+// "pltNN" and the extension. False, with "Unable to open <writer> plot file <name>", when it
+// cannot be opened.
+bool open_numbered_file(PlotFile& w, Output& out, const NumberedFile& kind);
 
 }  // namespace qx

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 #include "qx/plotfile.h"
@@ -28,7 +29,7 @@ struct SvgWriter : PlotFile {
   ~SvgWriter();   // a file still open is finished, so a plot is never lost
 };
 
-inline constexpr const char* kSvgExtension = ".svg";
+inline constexpr std::string_view kSvgExtension = ".svg";
 
 // Begins a plot: a new file unless auto-clear is off and one is open; the window fitted onto
 // the page frame as on the PostScript page. The plot's title (blank: the file's name) names
