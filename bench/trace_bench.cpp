@@ -26,9 +26,11 @@ void trace_loop(benchmark::State& state, int order) {
   vorne::Vec4 beam;
   for (int i = 1; i <= 4; ++i) beam(i) = b.v.sys.p(2, i + 1);
   const double step = 1.05 * vorne::plain_length(b.v.sys) / kTraceSteps;
+  const vorne::WalkSettings settings = vorne::walk_settings(b.v);
   for (auto _ : state) {
     for (int k = 0; k <= kTraceSteps; ++k) {
-      const vorne::TruncatedResult r = vorne::evaluate_truncated(b.v.sys, b.v.walk, vorne::walk_settings(b.v), order, k * step, step, beam);
+      const vorne::TruncatedResult r =
+          vorne::evaluate_truncated(b.v.sys, b.v.walk, settings, order, k * step, step, beam);
       benchmark::DoNotOptimize(r);
     }
   }

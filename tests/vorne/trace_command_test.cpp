@@ -16,7 +16,8 @@ using namespace optics_test;
 struct Driven {
   qx::StringOutput term;
   vorne::Vorne v;
-  Driven(const vorne::LensSystem& s, std::string script) : v(term, std::make_unique<qx::StringInput>(std::move(script))) {
+  Driven(const vorne::LensSystem& s, std::string script)
+      : v(term, std::make_unique<qx::StringInput>(std::move(script))) {
     v.sys = s;
     v.idiag = -1;
     v.qx.gfx.terminal = "/nonexistent-directory/tty";   // a screen plot can never start here

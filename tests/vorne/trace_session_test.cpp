@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "qx/tekdecode.h"
 #include "trace_expect.h"
@@ -58,7 +59,8 @@ TEST_F(TraceSession, TraceFileHoldsEveryStepOfTheCutSystem) {
     const double z = (k - 1) * kZ2 / kSteps;
     EXPECT_TRUE(printed_as(v[0], z, 1e-12)) << rec;
     const Vec4 want = ray_at(sys, z);
-    for (int i = 1; i <= 4; ++i) EXPECT_TRUE(printed_as(v[static_cast<std::size_t>(i)], want(i), 1e-9)) << rec << " " << i << " want " << want(i);
+    for (int i = 1; i <= 4; ++i)
+      EXPECT_TRUE(printed_as(v[static_cast<std::size_t>(i)], want(i), 1e-9)) << rec << " " << i << " want " << want(i);
   }
   // Row and kind: the object drift first, a drift past the end (row 10, the System End's) last.
   EXPECT_EQ(lines[1].substr(0, 6), "  3: 3");
@@ -93,8 +95,8 @@ class Picture {
   bool drawn_at(double z, double mm) const {
     const double px = xa_ + (z - z1_) * sx_, py = ya_ + (mm - e1_) * sy_;
     for (const qx::TekSegment& s : seg_)
-      if ((std::abs(s.x0 - px) <= 2 && std::abs(s.y0 - py) <= 2) || (std::abs(s.x1 - px) <= 2 && std::abs(s.y1 - py) <= 2))
-        return true;
+      for (const auto& [x, y] : {std::pair{s.x0, s.y0}, std::pair{s.x1, s.y1}})
+        if (std::abs(x - px) <= 2 && std::abs(y - py) <= 2) return true;
     return false;
   }
 
@@ -180,7 +182,8 @@ TEST(TraceSessionInput, SpecRefusesLongNamesAndLeavesNoFileWhenCancelled) {
   const qxtest::TempDir dir;
   const std::string load = vorne_script::load_text(dir, qxtest::read_file(qxtest::test_data("triplet_focused.vrn")));
   const std::string longname(31, 'a');
-  const std::string out = vorne_script::run(load + "SPEC " + longname + "\n" + longname + "\nSPEC kept\n-1 2 4\n0 1 0\n", dir);
+  const std::string out =
+      vorne_script::run(load + "SPEC " + longname + "\n" + longname + "\nSPEC kept\n-1 2 4\n0 1 0\n", dir);
   EXPECT_NE(out.find(" ?SPEC- A file name has at most 30 characters: " + longname + "\n Filename for output > "),
             std::string::npos)
       << out;

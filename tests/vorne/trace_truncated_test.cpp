@@ -79,7 +79,8 @@ TEST(TraceTruncated, PartOfAnAcceleratingColumnGainsPartOfItsVoltage) {
   r.walk();
   const double t0 = 0.1, g = 0.2 / 0.4;
   for (const double part : {0.1, 0.2, 0.3}) {
-    const vorne::TruncatedResult t = vorne::evaluate_truncated(r.s, r.v.walk, r.settings(), 1, 0.1 + part, 0.0, trace_test::beam_of(r.s));
+    const vorne::TruncatedResult t =
+        vorne::evaluate_truncated(r.s, r.v.walk, r.settings(), 1, 0.1 + part, 0.0, trace_test::beam_of(r.s));
     const double t1 = t0 + g * part;
     const double x = 1e-3 * 0.1 + 1e-3 * 2.0 * std::sqrt(t0) * (std::sqrt(t1) - std::sqrt(t0)) / g;
     // The relativistic column of the program agrees with the slow-ion picture to about 1e-4.

@@ -11,12 +11,12 @@
 
 #include "optics/snapshot.h"
 #include "optics/truncated.h"
-#include "session/walks.h"
 #include "qx/format.h"
 #include "qx/listread.h"
 #include "qx/numeric.h"
 #include "qx/text.h"
 #include "session/dialogue.h"
+#include "session/walks.h"
 
 namespace vorne {
 

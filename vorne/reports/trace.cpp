@@ -14,10 +14,10 @@
 
 #include "optics/snapshot.h"
 #include "optics/truncated.h"
-#include "session/walks.h"
 #include "qx/format.h"
 #include "qx/numeric.h"
 #include "qx/session.h"
+#include "session/walks.h"
 
 namespace vorne {
 
@@ -75,6 +75,11 @@ void set_font(Vorne& v, double number) {
 }
 
 // ---- The trace ---------------------------------------------------------------------------------
+
+// The system cut at z, walked at the trace order.
+TruncatedResult cut_at(Vorne& v, double z, double step, const Vec4& beam) {
+  return evaluate_truncated(v.sys, v.walk, walk_settings(v), v.trace.order, z, step, beam);
+}
 
 // Steps of a trace: the command's number (nearest integer), the default (or for a repeat the
 // last trace's) when below 1, at most kMaxTraceSteps.
@@ -141,7 +146,7 @@ Extents trace_extents(Vorne& v, double z1, double z2, double step, const Vec4& b
     if (s.type_at(k).supra == 1) continue;
     const double len = s.p(k, 2);
     for (const double z : {start + len / 2.0, start + len})
-      if (z > z1 && z < z2) e.take(evaluate_truncated(v.sys, v.walk, walk_settings(v), v.trace.order, z, step, beam).ray);
+      if (z > z1 && z < z2) e.take(cut_at(v, z, step, beam).ray);
     start += len;
   }
   return e;
@@ -251,8 +256,8 @@ void perform(Vorne& v, const qx::CommandLine& line, bool repeat) {
     step = kMinStep;
     z2 = std::max(z2, z1 + kMinStep);
   }
-  const TruncatedResult first = evaluate_truncated(v.sys, v.walk, walk_settings(v), t.order, z1, step, beam);
-  const TruncatedResult last = evaluate_truncated(v.sys, v.walk, walk_settings(v), t.order, z2, step, beam);
+  const TruncatedResult first = cut_at(v, z1, step, beam);
+  const TruncatedResult last = cut_at(v, z2, step, beam);
   v.term.write(kRows, first.at.row, last.at.row);
   double e1 = t.e1, e2 = t.e2;
   if (!repeat && !ask_extent(v, trace_extents(v, z1, z2, step, beam, first, last), e1, e2)) return;
@@ -282,7 +287,7 @@ void perform(Vorne& v, const qx::CommandLine& line, bool repeat) {
   for (int k = 1; k <= n + 1; ++k) {
     const double z = z1 + (k - 1) * step;
     if (z > z2 + tolerance) break;
-    const TruncatedResult r = evaluate_truncated(v.sys, v.walk, walk_settings(v), t.order, z, step, beam);
+    const TruncatedResult r = cut_at(v, z, step, beam);
     if (file)
       file->write(kRecord, r.at.row, r.type, z, r.ray(1) * kMillimetres, r.ray(2) * kMillimetres,
                   r.ray(3) * kMillimetres, r.ray(4) * kMillimetres);

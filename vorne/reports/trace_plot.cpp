@@ -25,7 +25,9 @@ constexpr float kMarkDepth = 0.02f;   // an outline beyond the extent stays this
 struct Frame {
   char device;
   float z1, z2, e1, e2;   // the frame: z range (m) and extent (mm)
-  float clip_y(double mm) const { return static_cast<float>(std::clamp(mm, static_cast<double>(e1), static_cast<double>(e2))); }
+  float clip_y(double mm) const {
+    return static_cast<float>(std::clamp(mm, static_cast<double>(e1), static_cast<double>(e2)));
+  }
   // An outline's edge: a bore or jaw beyond the extent is drawn just inside the frame, so
   // every element still shows where it is.
   float mark_y(double mm) const {
@@ -53,7 +55,8 @@ float text_width(qx::Session& qx, const Frame& f, const std::string& text, float
 void draw_labels(qx::Session& qx, const LensSystem& s, const Frame& f, int font) {
   const float zr = f.z2 - f.z1;
   const float er = f.e2 - f.e1;
-  const std::string title = in_font(font, qx::trim_right(s.title.substr(std::min(s.title.find_first_not_of(' '), s.title.size()))));
+  const std::size_t first = std::min(s.title.find_first_not_of(' '), s.title.size());
+  const std::string title = in_font(font, qx::trim_right(s.title.substr(first)));
   qx::qxtext(qx, 0, f.device, f.z1, f.e2 + 0.015f * er, kTextSize, 0.0f, title);
 
   const std::string zlabel = in_font(font, "z-axis (m)");
