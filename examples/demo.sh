@@ -9,8 +9,8 @@
 # system), lists the first rays and counts them, sorts the set into a 25 x 25 grid
 # (triplet.agp) and maps it in the X image plane to the PostScript file plt01.ps; then it
 # measures the spot there (SPOT), scans it through focus (SPOT/S, triplet.spt) and maps the
-# beam at its smallest spot to plt02.ps. The files written are shown at the end, and where
-# the maps are.
+# beam at its smallest spot to the SVG file plt02.svg (MAP/V). The files written are shown at
+# the end, and where the maps are.
 set -eu
 build=${1:-build}
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,4 +38,6 @@ cat triplet.cof
 echo "== the map of the ray set in the X image plane: $work/plt01.ps"
 echo "   as a picture: gs -dSAFER -dBATCH -dNOPAUSE -sPAPERSIZE=letter -sDEVICE=png16m -r100 \\"
 echo "                    -sOutputFile=map.png $work/plt01.ps"
-echo "== the beam at its smallest spot: $work/plt02.ps"
+svg=$(ls "$work"/plt*.svg | tail -n 1)
+echo "== the beam at its smallest spot: $svg"
+echo "   an SVG picture: open it in any web browser"
