@@ -376,6 +376,22 @@ TEST_F(Analysis, MapToPostScriptAndHpglRendersAndRepeatsOnTheLastDevice) {
   EXPECT_TRUE(fs::exists(dir / "h.pbm"));
 }
 
+TEST_F(Analysis, MapToSvgDrawsADotForEveryRayInTheBox) {
+  const auto rays = beam(150, 0, 0, 3e-6, 2e-6);
+  write_set(dir / "beam.bin", rays);
+  const auto r = run("DATA beam\nMAP/D C\nMAP/V\nX\n\nEXIT\n");
+  ASSERT_TRUE(fs::exists(dir / "plt01.svg")) << r.out;
+  const std::string svg = qxtest::read_file(dir / "plt01.svg");
+  EXPECT_NE(svg.find("<svg"), std::string::npos);
+  // A dot is a stroke of no length; every ray is inside the box. Rays 1 and 2 meet on the axis
+  // in the X image plane, one dot drawn over the other, which the file holds once.
+  EXPECT_EQ(count_of(svg, "h0"), rays.size() - 1);
+  if (std::system("command -v rsvg-convert >/dev/null 2>&1") == 0) {
+    const std::string at = "cd '" + dir.path().string() + "' && ";
+    EXPECT_EQ(std::system((at + "rsvg-convert plt01.svg -o m.png >/dev/null 2>&1").c_str()), 0);
+  }
+}
+
 // The plane dialogue: F and G are offered once FAKE has found the focal positions; O asks for
 // a distance; any other answer lists the choices and asks again. MAP/I takes the plane from
 // the X image plane and the half width from A0.
