@@ -146,7 +146,7 @@ TEST(Cramer, FinalRunListingEndsWithTheCorrection) {
   r.walk(3);
   r.take();
   const vorne::FishkResult f = vorne::fishk_coefficients(r.s, r.settings());
-  const vorne::CramerSolution sol = vorne::cramer_solution(r.s, r.settings(), vorne::fishk_targets(f.c));
+  const vorne::CramerSolution sol = vorne::cramer_solution(r.s, r.settings(), f.c);
   ASSERT_EQ(sol.status, vorne::CramerSolution::Status::solved);
   std::string tail = "           Hawkes' coefficients:";
   const std::size_t at = listing.find(tail);

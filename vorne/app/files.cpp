@@ -26,7 +26,6 @@ bool has_extension(const std::string& name) { return name.find('.') != std::stri
 void cmd_data(Vorne& v, const qx::CommandLine& line) {
   static const qx::Format kAsk{"(1H ,'Filename for input > ',$)"};
   static const qx::Format kMissing{"(1H ,A,' does not exist.',/)"};
-  static const qx::Format kUnable{"(1H ,'Unable to open ',A)"};
   static const qx::Format kTitle{"(1H ,'Title: ',A)"};
   static const qx::Format kSevere{"(1H ,'?MAIN- Severe error in data file')"};
   static const qx::Format kWrongFirst{"(1H ,'?MAIN- First elements must be particle (0.0) and beam (1.0)')"};
@@ -49,7 +48,7 @@ void cmd_data(Vorne& v, const qx::CommandLine& line) {
   }
   std::unique_ptr<qx::FileInput> in = qx::FileInput::open(file, kDataUnit);
   if (!in) {
-    v.term.write(kUnable, file);
+    say_unable_to_open(v, file);
     return;
   }
 
@@ -100,7 +99,6 @@ void cmd_save(Vorne& v, const qx::CommandLine& line) {
   static const qx::Format kNoSystem{"(1H ,'?SAVE- No system loaded, nothing saved.')"};
   static const qx::Format kNoEnd{"(1H ,'?SAVE- Row ',I2,' is not the System End, nothing saved.')"};
   static const qx::Format kNoName{"(1H ,'?SAVE- No file name, nothing saved.')"};
-  static const qx::Format kUnable{"(1H ,'Unable to open ',A)"};
   static const qx::Format kWriteError{"(1H ,'?SAVE- Error writing ',A,', the file is unchanged.')"};
   LensSystem& s = v.sys;
   if (!s.loaded()) {
@@ -129,7 +127,7 @@ void cmd_save(Vorne& v, const qx::CommandLine& line) {
   // file whole.
   std::unique_ptr<qx::FileOutput> out = qx::FileOutput::open(file, qx::FileOutput::Mode::atomic, kDataUnit);
   if (!out) {
-    v.term.write(kUnable, file);
+    say_unable_to_open(v, file);
     return;
   }
   s.p(1, 4) = s.p(1, 12);   // the energy as loaded replaces any working value

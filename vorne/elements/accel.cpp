@@ -11,10 +11,7 @@ ElementStatus accel(LensSystem& s, int iz, const Particle& particle, const WalkS
   static const qx::Format kNotAccel{"(1H ,'?ACCEL- Called for non-accelerator ELE = ',I2,' ITYPE=',F6.2)"};
   static const qx::Format kStopped{"(1H ,'?ACCEL- No particle energy in element ',I2)"};
   const double code = s.p(iz, 1);
-  if (code_class(code) != kAccelerator) {
-    if (qx::Output* out = settings.level_stream()) out->write(kNotAccel, iz, code);
-    return ElementStatus::wrong_kind;
-  }
+  if (code_class(code) != kAccelerator) return wrong_kind(settings.level_stream(), kNotAccel, iz, code);
   const double gain = std::fabs(particle.charge) * s.p(iz, 3);   // MeV
   if (gain == 0.0) return drift(s, iz, particle, settings, a);
   const double t0 = particle.energy;   // the energy at the element

@@ -34,6 +34,23 @@ void thin_image(double f, double u, double& v, double& mag) {
 
 }  // namespace
 
+ElementRoutine element_routine(int type) {
+  if (type == kBeam || type == kCollimator || is_unnamed_type(type)) return nullptr;
+  switch (type) {
+    case kDrift: return drift;
+    case kQuadrupole: return quad;
+    case kSextupole: return sext;
+    case kVelocitySelector: return vs;
+    case kOctupole: return octu;
+    case kAccelerator: return accel;
+    case kSolenoid: return solenoid;
+    case kGapLens: return gap;
+    case kEinzelLens: return einz;
+    case kCylinderLens: return cyl;
+    default: return dip;
+  }
+}
+
 Mat4 drift_matrix(double len) {
   Mat4 a = Mat4::identity();
   a(1, 2) = len;
@@ -137,6 +154,11 @@ void store_cardinals(LensSystem& s, int iz, const Mat4& a) {
   s.p(iz, 10) = y.mag;
   s.p(iz, 11) = x.focal;
   s.p(iz, 12) = y.focal;
+}
+
+ElementStatus wrong_kind(qx::Output* out, const qx::Format& message, int iz, double code) {
+  if (out != nullptr) out->write(message, iz, code);
+  return ElementStatus::wrong_kind;
 }
 
 bool all_finite(const Mat4& a) {

@@ -32,10 +32,7 @@ ElementStatus cyl(LensSystem& s, int iz, const Particle& particle, const WalkSet
       "(1H ,'?Cyl Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
   static const qx::Format kBadRatio{"(1H ,'?CYL- Voltage ratio out of range in element ',I2)"};
   const double code = s.p(iz, 1);
-  if (code_class(code) != kCylinderLens) {
-    settings.term().write(kNotCylinder, iz, code);
-    return ElementStatus::wrong_kind;
-  }
+  if (code_class(code) != kCylinderLens) return wrong_kind(&settings.term(), kNotCylinder, iz, code);
   const double r = s.p(iz, 3);
   if (r == 1.0) return drift(s, iz, particle, settings, a);
   const double f1 = fitted(kFocal1Fit, r);

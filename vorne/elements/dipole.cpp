@@ -15,12 +15,9 @@ int dipole_kind(double code) {
 
 }  // namespace
 
-ElementStatus dip(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
+ElementStatus dip(LensSystem& s, int iz, const Particle&, const WalkSettings& settings, Mat4& a) {
   static const qx::Format kNotDipole{"(1H ,'?DIP- Called for non-DIPOLE ELE=',I2,' ITYPE=',F5.1)"};
-  if (dipole_kind(s.p(iz, 1)) < 0) {
-    settings.term().write(kNotDipole, iz, s.p(iz, 1));
-    return ElementStatus::wrong_kind;
-  }
+  if (dipole_kind(s.p(iz, 1)) < 0) return wrong_kind(&settings.term(), kNotDipole, iz, s.p(iz, 1));
   a = drift_matrix(s.p(iz, 2));
   s.p(iz, 8) = 0.0;
   store_cardinals(s, iz, a);
@@ -31,10 +28,7 @@ ElementStatus dipadd(const LensSystem& s, int iz, const Particle& particle, cons
   static const qx::Format kNotDipole{"(1H ,'?dipadd- Called for non-DIPOLE ELE=',I2,' ITYPE=',F5.1)"};
   static const qx::Format kNoRadius{"(1H ,'?dipadd- No bending radius in element ',I2)"};
   const int kind = dipole_kind(s.p(iz, 1));
-  if (kind < 0) {
-    settings.term().write(kNotDipole, iz, s.p(iz, 1));
-    return ElementStatus::wrong_kind;
-  }
+  if (kind < 0) return wrong_kind(&settings.term(), kNotDipole, iz, s.p(iz, 1));
   const double len = s.p(iz, 2);
   const double t0 = particle.energy;   // the energy at the element, MeV
   const double mass = particle.mass * kAtomicMassUnit;   // the particle's rest mass (row 1), kg

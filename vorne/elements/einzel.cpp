@@ -29,10 +29,7 @@ ElementStatus einz(LensSystem& s, int iz, const Particle& particle, const WalkSe
       "(1H ,'?EINZ- Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
   static const qx::Format kBadRatio{"(1H ,'?EINZ- Voltage ratio out of range in element ',I2)"};
   const double code = s.p(iz, 1);
-  if (code_class(code) != kEinzelLens) {
-    settings.term().write(kNotEinzel, iz, code);
-    return ElementStatus::wrong_kind;
-  }
+  if (code_class(code) != kEinzelLens) return wrong_kind(&settings.term(), kNotEinzel, iz, code);
   const double r = s.p(iz, 3);
   if (r == 1.0) return drift(s, iz, particle, settings, a);
   const double grow = std::pow(r + kRatioOffset, 1.5) / ((r - 1.0) * (r - 1.0));

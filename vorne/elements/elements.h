@@ -73,6 +73,12 @@ ElementStatus einz(LensSystem& s, int iz, const Particle& particle, const WalkSe
 // Two-cylinder lens (type 17) from fitted data.
 ElementStatus cyl(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a);
 
+// The routine of an internal type, as the walk runs it: nullptr for the rows that pass the beam
+// unchanged (the beam row, a collimator, the unnamed types), dip for the dipoles and any
+// other type (its guard message answers for a type that is no dipole).
+using ElementRoutine = ElementStatus (*)(LensSystem&, int, const Particle&, const WalkSettings&, Mat4&);
+ElementRoutine element_routine(int type);
+
 // Centroid bend of a dipole (type 2 or 12) at row iz applied to a beam vector.
 ElementStatus dipadd(const LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Vec4& beam);
 
@@ -123,6 +129,10 @@ PlaneCardinals thin_lens_cardinals(double f, double u);
 // The cardinal-elements routine: from a and the preceding lens, stores columns 6, 7 (image
 // positions), 9, 10 (magnifications) and 11, 12 (focal lengths) of row iz.
 void store_cardinals(LensSystem& s, int iz, const Mat4& a);
+
+// The answer of a routine called for a row of another kind: its guard message with the row and
+// the type code on out (none when out is null), and wrong_kind.
+ElementStatus wrong_kind(qx::Output* out, const qx::Format& message, int iz, double code);
 
 // True when every entry of a is finite.
 bool all_finite(const Mat4& a);

@@ -27,10 +27,7 @@ double column_field(const LensSystem& s, const WalkSettings& settings, int iz, i
 ElementStatus gap(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
   static const qx::Format kNotGap{"(1H ,'?GAP- Called for non-gap lens ELE = ',I2,' ITYPE=',F6.2)"};
   const double code = s.p(iz, 1);
-  if (code_class(code) != kGapLens) {
-    if (qx::Output* out = settings.level_stream()) out->write(kNotGap, iz, code);
-    return ElementStatus::wrong_kind;
-  }
+  if (code_class(code) != kGapLens) return wrong_kind(settings.level_stream(), kNotGap, iz, code);
   s.p(iz, 2) = kGapLength;
   const double e1 = column_field(s, settings, iz, iz - 1);
   const double e2 = column_field(s, settings, iz, iz + 1);

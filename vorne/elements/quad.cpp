@@ -92,10 +92,7 @@ ElementStatus quad(LensSystem& s, int iz, const Particle& particle, const WalkSe
       "(1H ,'?QUAD- Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
   static const qx::Format kZeroLength{"(1H ,'?QUAD- Zero length in element ',I2)"};
   const TypeCode t = s.type_at(iz);
-  if (t.type != kQuadrupole) {
-    settings.report().write(kNotQuad, iz, s.p(iz, 1));
-    return ElementStatus::wrong_kind;
-  }
+  if (t.type != kQuadrupole) return wrong_kind(&settings.report(), kNotQuad, iz, s.p(iz, 1));
   const MultipoleExcitation m = multipole_excitation(s, iz, particle, settings, 2, "QUAD");
   if (!m.valid) return drift(s, iz, particle, settings, a);
 

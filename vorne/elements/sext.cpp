@@ -9,10 +9,7 @@ namespace vorne {
 
 ElementStatus sext(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
   static const qx::Format kNotSext{"(1H ,'?SEXT- Called for non-sextupole ELE=',I2,' ITYPE=',F5.1)"};
-  if (s.type_at(iz).type != kSextupole) {
-    settings.report().write(kNotSext, iz, s.p(iz, 1));
-    return ElementStatus::wrong_kind;
-  }
+  if (s.type_at(iz).type != kSextupole) return wrong_kind(&settings.report(), kNotSext, iz, s.p(iz, 1));
   const MultipoleExcitation m = multipole_excitation(s, iz, particle, settings, 3, "SEXT");
   if (!m.valid) return drift(s, iz, particle, settings, a);
   const double strength = fortran_sign(std::sqrt(std::fabs(m.k)), m.k);

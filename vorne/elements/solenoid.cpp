@@ -13,10 +13,7 @@ ElementStatus solenoid(LensSystem& s, int iz, const Particle& particle, const Wa
       "(1H ,'?SOLENOID- Error in element ',I2,/,6X,'A(2,1) = ',1P,G10.3,/,6X,'A(4,3) = ',1P,G10.3,/)"};
   static const qx::Format kNoEnergy{"(1H ,'?SOLENOID- No particle energy at element ',I2)"};
   const double code = s.p(iz, 1);
-  if (code_class(code) != kSolenoid) {
-    if (qx::Output* out = settings.level_stream()) out->write(kNotSolenoid, iz, code);
-    return ElementStatus::wrong_kind;
-  }
+  if (code_class(code) != kSolenoid) return wrong_kind(settings.level_stream(), kNotSolenoid, iz, code);
   const double field = s.p(iz, 3);
   const double len = s.p(iz, 2);
   if (field == 0.0) return drift(s, iz, particle, settings, a);

@@ -20,10 +20,7 @@ ElementStatus vs(LensSystem& s, int iz, const Particle& particle, const WalkSett
   static const qx::Format kBadField{"(1H ,'?VS- B-Field out of range in element ',I2)"};
   static const qx::Format kNoSpeed{"(1H ,'?VS- No particle speed at element ',I2)"};
   const double code = s.p(iz, 1);
-  if (code_class(code) != kVelocitySelector) {
-    settings.term().write(kNotSelector, iz, code);
-    return ElementStatus::wrong_kind;
-  }
+  if (code_class(code) != kVelocitySelector) return wrong_kind(&settings.term(), kNotSelector, iz, code);
   const std::optional<std::int64_t> whole = qx::int_part(s.p(iz, 3), -kFieldLimit, kFieldLimit);
   if (!whole) {
     settings.error_stream().write(kBadField, iz);

@@ -82,8 +82,6 @@ void cmd_agp(Vorne& v, const qx::CommandLine&) {
   static const qx::Format kEnterVariables{"(1H ,'Enter the variable mask')"};
   static const qx::Format kOnlyTwo{"(1H ,' This command works only for 2 variables,',/,1H ,' No. of variables = ',I2)"};
   static const qx::Format kEnterCoefficients{"(1H ,'Enter the coefficient mask')"};
-  static const qx::Format kAskName{"(1H ,'Filename for output > ',$)"};
-  static const qx::Format kUnable{"(1H ,'Unable to open ',A)"};
   static const qx::Format kHeader{"(1H ,A,/,1H ,'X',/,1H ,'Y')"};
   static const qx::Format kPoint{"(1H ,2(1P,G13.5,' , '),1P,G13.5)"};
   static const qx::Format kProgress{"(1H ,I5,' points generated.')"};
@@ -107,12 +105,11 @@ void cmd_agp(Vorne& v, const qx::CommandLine&) {
   }
   Grid grid;
   if (!read_grid(v, grid)) return;
-  v.term.write(kAskName);
   std::string name;
-  if (read_text_answer(v, kGridFileField, name) != qx::Answer::accepted || name.empty()) return;
+  if (ask_output_name(v, kGridFileField, name) != qx::Answer::accepted || name.empty()) return;
   std::unique_ptr<qx::FileOutput> file = qx::FileOutput::open(name, qx::FileOutput::Mode::create_new, 2);
   if (!file) {
-    v.term.write(kUnable, name);
+    say_unable_to_open(v, name);
     return;
   }
 
@@ -133,7 +130,7 @@ void cmd_agp(Vorne& v, const qx::CommandLine&) {
   }
   const bool written = file->commit();
   file.reset();
-  if (!written) v.term.write(kUnable, name);
+  if (!written) say_unable_to_open(v, name);
   v.term.write(kTotal, points);
   restore_variables(v, vars);
 }

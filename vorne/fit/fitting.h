@@ -8,7 +8,10 @@
 //   excitation.cpp   the excitation coefficients MASK and EXCITE use
 #pragma once
 
+#include <span>
+
 #include "qx/command.h"
+#include "qx/stepit.h"
 #include "session/state.h"
 
 namespace vorne {
@@ -29,6 +32,10 @@ class QuietWalks {
   Vorne& v_;
   bool was_;
 };
+
+// STEPIT's settings for the fits: the start values, one smallest step for all, no trace of
+// STEPIT's own and no error matrix.
+qx::StepitSettings fit_settings(std::span<const double> start, double smallest_step);
 
 // One number answer: empty keeps the value (and says so through `empty`).
 qx::Answer read_number(Vorne& v, double& value, double& second, bool& empty);

@@ -151,14 +151,7 @@ void run_mask_fit(Vorne& v, bool evaluate_only) {
   v.term.write(kInitial, mask_objective(v, masks, vars, start_values(vars)));
   if (vars.nv < 1 || evaluate_only) return;
   v.term.write(kHeading);
-  qx::StepitSettings settings;
-  settings.nv = vars.nv;
-  for (int i = 0; i < vars.nv; ++i) {
-    settings.x[static_cast<std::size_t>(i)] = vars.start[static_cast<std::size_t>(i)];
-    settings.delmin[static_cast<std::size_t>(i)] = masks.tolerance;
-  }
-  settings.ntrace = -1;
-  settings.matrx = 0;
+  const qx::StepitSettings settings = fit_settings(start_values(vars), masks.tolerance);
   MaskRun run{v, masks, vars};
   const qx::StepitResult result =
       qx::stepit(settings, [&run](std::span<const double> x, int) { return run(x); }, v.term);

@@ -54,14 +54,9 @@ void run_stig(Vorne& v, const qx::CommandLine& line) {
     v.term.write(kInitialAstig, std::sqrt(initial), s.nv);
   }
 
-  qx::StepitSettings settings;
-  settings.nv = s.nv;
-  for (int g = 1; g <= s.nv; ++g) {
-    settings.x[static_cast<std::size_t>(g - 1)] = s.group_value(g);
-    settings.delmin[static_cast<std::size_t>(g - 1)] = tolerance;
-  }
-  settings.ntrace = -1;
-  settings.matrx = 0;
+  std::vector<double> start;
+  for (int g = 1; g <= s.nv; ++g) start.push_back(s.group_value(g));
+  const qx::StepitSettings settings = fit_settings(start, tolerance);
   long count = 0;
   const int nv = s.nv;
   const auto objective = [&](std::span<const double> x, int) {

@@ -249,7 +249,7 @@ CramerSolution cramer_solution(const LensSystem& s, const WalkSettings& settings
   }
   sol.octupoles = static_cast<int>(rows.size());
   if (sol.octupoles < kCorrectingOctupoles) return sol;
-  const double mixed = (t.b + t.d) / 2.0;
+  const double mixed = (t.s + t.sb) / 2.0;
 
   std::array<OctupoleColumn, 3> col{};
   for (int k = 0; k < kCorrectingOctupoles; ++k) {
@@ -268,7 +268,7 @@ CramerSolution cramer_solution(const LensSystem& s, const WalkSettings& settings
     sol.status = CramerSolution::Status::singular;
     return sol;
   }
-  const std::array<double, 3> rhs{-t.x, -mixed, -t.y};
+  const std::array<double, 3> rhs{-t.p, -mixed, -t.pb};
   for (std::size_t k = 0; k < 3; ++k) {
     auto mk = m;
     for (std::size_t i = 0; i < 3; ++i) mk[i][k] = rhs[i];
@@ -276,8 +276,8 @@ CramerSolution cramer_solution(const LensSystem& s, const WalkSettings& settings
     sol.field[k] = col[k].field_per_strength * sol.strength[k];
   }
   const std::array<double, 3>& kk = sol.strength;
-  sol.residual[0] = t.x + (a1 * kk[0] + a2 * kk[1] + a3 * kk[2]);
-  sol.residual[1] = t.y + (c1 * kk[0] + c2 * kk[1] + c3 * kk[2]);
+  sol.residual[0] = t.p + (a1 * kk[0] + a2 * kk[1] + a3 * kk[2]);
+  sol.residual[1] = t.pb + (c1 * kk[0] + c2 * kk[1] + c3 * kk[2]);
   sol.residual[2] = mixed + (b1 * kk[0] + b2 * kk[1] + b3 * kk[2]);
   sol.status = CramerSolution::Status::solved;
   return sol;
@@ -335,7 +335,7 @@ CramerSolution octupole_correction(LensSystem& s, const WalkSettings& settings, 
 void octupole_correction_report(LensSystem& s, const WalkResult& w, const WalkSettings& settings) {
   const FishkResult r = fishk(s, settings, settings.report());
   if (!r.suited || w.octus < kCorrectingOctupoles) return;
-  octupole_correction(s, settings, fishk_targets(r.c));
+  octupole_correction(s, settings, r.c);
 }
 
 }  // namespace vorne

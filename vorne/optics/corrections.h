@@ -45,13 +45,9 @@ FishkResult fishk_coefficients(const LensSystem& s, const WalkSettings& settings
 // reduced coefficients).
 FishkResult fishk(const LensSystem& s, const WalkSettings& settings, qx::Output& out);
 
-// CRAMER's targets: x/theta^3, x/theta phi^2, y/phi^3, y/theta^2 phi (m/rad^3).
-struct CramerTargets {
-  double x = 0.0;
-  double b = 0.0;
-  double y = 0.0;
-  double d = 0.0;
-};
+// CRAMER's targets are the four spherical coefficients it cancels (m/rad^3): P = x/theta^3,
+// S = x/theta phi^2, PB = y/phi^3, SB = y/theta^2 phi (its own names X, B, Y, D).
+using CramerTargets = SphericalCoefficients;
 
 inline constexpr int kCorrectingOctupoles = 3;
 
@@ -66,7 +62,7 @@ struct CramerSolution {
 };
 
 // Solves for the octupole strengths that cancel x/theta^3, the averaged mixed term
-// (b + d)/2 and y/phi^3, and the fields that give them. Changes nothing.
+// (S + SB)/2 and y/phi^3, and the fields that give them. Changes nothing.
 CramerSolution cramer_solution(const LensSystem& s, const WalkSettings& settings, const CramerTargets& t);
 
 // CRAMER: solves, writes the strengths and fields of a solution into the table and prints
@@ -79,8 +75,5 @@ CramerSolution octupole_correction(LensSystem& s, const WalkSettings& settings, 
 
 // The octupole-correction report of the final run.
 void octupole_correction_report(LensSystem& s, const WalkResult& w, const WalkSettings& settings);
-
-// The targets FISHK hands to CRAMER.
-inline CramerTargets fishk_targets(const SphericalCoefficients& c) { return {c.p, c.s, c.pb, c.sb}; }
 
 }  // namespace vorne

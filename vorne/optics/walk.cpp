@@ -73,47 +73,22 @@ struct Walk {
 
   // The routine a row's internal type selects, and what the walk counts and sums for it.
   ElementStatus run_element(int iz, int type, const Particle& particle, bool third, Mat4& a) {
+    const ElementRoutine routine = element_routine(type);
     // Rows no routine handles pass the beam unchanged: the identity, not the matrix the
     // previous element left behind.
-    if (type == kBeam || is_unnamed_type(type)) return ElementStatus::ok;
-    switch (type) {
-      case kDrift:
-        return drift(s, iz, particle, settings, a);
-      case kQuadrupole: {
-        ++w.quads;
-        const ElementStatus st = quad(s, iz, particle, settings, a);
-        if (third) sum_third_order(iz, &w.quad);
-        return st;
-      }
-      case kCollimator:
-        return ElementStatus::ok;
-      case kSextupole:
-        ++w.sexts;
-        return sext(s, iz, particle, settings, a);
-      case kVelocitySelector:
-        return vs(s, iz, particle, settings, a);
-      case kOctupole: {
-        ++w.octus;
-        const ElementStatus st = octu(s, iz, particle, settings, a);
-        if (third) sum_third_order(iz, &w.octu);
-        return st;
-      }
-      case kAccelerator:
-        return accel(s, iz, particle, settings, a);
-      case kSolenoid: {
-        const ElementStatus st = solenoid(s, iz, particle, settings, a);
-        if (third) sum_third_order(iz, nullptr);
-        return st;
-      }
-      case kGapLens:
-        return gap(s, iz, particle, settings, a);
-      case kEinzelLens:
-        return einz(s, iz, particle, settings, a);
-      case kCylinderLens:
-        return cyl(s, iz, particle, settings, a);
-      default:   // the dipoles and anything else
-        return dip(s, iz, particle, settings, a);
+    if (routine == nullptr) return ElementStatus::ok;
+    if (type == kQuadrupole) ++w.quads;
+    if (type == kSextupole) ++w.sexts;
+    if (type == kOctupole) ++w.octus;
+    const ElementStatus status = routine(s, iz, particle, settings, a);
+    if (third) {
+      // The lenses with a third-order set add it to the system's sums and to their kind's
+      // share (a solenoid has none of its own).
+      if (type == kQuadrupole) sum_third_order(iz, &w.quad);
+      if (type == kOctupole) sum_third_order(iz, &w.octu);
+      if (type == kSolenoid) sum_third_order(iz, nullptr);
     }
+    return status;
   }
 
   // The trace of one element at diagnostic level `level` (1 to 9) on the report stream.

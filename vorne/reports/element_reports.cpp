@@ -2,7 +2,9 @@
 // walk's part of the final run and the fitting objective the prompt shows.
 #include "reports/element_reports.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -44,38 +46,13 @@ int find_element(const LensSystem& s, int type, int k) {
   return 0;
 }
 
-// The element's own routine for the types that have a report; the rest keep the matrix of
-// the walk.
+// The element's own routine for the types whose report recomputes the element; the rest keep
+// the matrix of the walk.
 Mat4 element_matrix(Vorne& v, int iz, int type) {
+  static constexpr int kRecomputed[] = {kDipole, kQuadrupole, kSextupole, kOctupole, kAccelerator, kSolenoid, kGapLens};
   Mat4 a = v.walk.element_matrix[static_cast<std::size_t>(iz)];
-  LensSystem& s = v.sys;
-  const Particle particle = particle_of(s);
-  const WalkSettings settings = walk_settings(v);
-  switch (type) {
-    case kDipole:
-      dip(s, iz, particle, settings, a);
-      break;
-    case kQuadrupole:
-      quad(s, iz, particle, settings, a);
-      break;
-    case kSextupole:
-      sext(s, iz, particle, settings, a);
-      break;
-    case kOctupole:
-      octu(s, iz, particle, settings, a);
-      break;
-    case kAccelerator:
-      accel(s, iz, particle, settings, a);
-      break;
-    case kSolenoid:
-      solenoid(s, iz, particle, settings, a);
-      break;
-    case kGapLens:
-      gap(s, iz, particle, settings, a);
-      break;
-    default:
-      break;
-  }
+  if (std::find(std::begin(kRecomputed), std::end(kRecomputed), type) != std::end(kRecomputed))
+    element_routine(type)(v.sys, iz, particle_of(v.sys), walk_settings(v), a);
   return a;
 }
 

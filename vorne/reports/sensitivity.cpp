@@ -7,6 +7,7 @@
 
 #include "optics/snapshot.h"
 #include "optics/third_order.h"
+#include "system/editing.h"
 #include "qx/format.h"
 #include "session/walks.h"
 
@@ -52,13 +53,7 @@ double insert_parasitic(Vorne& v, const LensSystem& base, int iz, int order, dou
   LensSystem& s = v.sys;
   s = base;
   const int end = std::min(base.izend, kRows - 1);
-  for (int r = end; r > iz; --r) {
-    for (int c = 1; c <= kColumns; ++c) s.p(r + 1, c) = base.p(r, c);
-    s.rotation(r + 1) = base.rotation(r);
-    s.dx(r + 1) = base.dx(r);
-    s.dy(r + 1) = base.dy(r);
-    s.link(r + 1) = base.link(r);
-  }
+  for (int r = end; r > iz; --r) copy_row(base, r, s, r + 1);
   if (std::fabs(s.p(iz, 3)) < kNoField) s.p(iz, 3) = kUnitField;
   const int row = iz + 1;
   const bool magnetic = s.type_at(iz).polarity > 0;

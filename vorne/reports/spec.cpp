@@ -43,8 +43,6 @@ class EchoedInput : public qx::Input {
 // A new file for the scan: the argument or the answer at the prompt, asked again while the
 // file cannot be created. Nothing (nullptr) on an empty answer or at the end of the input.
 std::unique_ptr<qx::FileOutput> open_scan_file(Vorne& v, std::string name) {
-  static const qx::Format kAsk{"(1H ,'Filename for output > ',$)"};
-  static const qx::Format kUnable{"(1H ,'Unable to open ',A)"};
   static const qx::Format kTooLong{"(1H ,'?SPEC- A file name has at most ',I2,' characters: ',A)"};
   if (name.size() > kNameField) {
     v.term.write(kTooLong, static_cast<int>(kNameField), name);
@@ -52,12 +50,11 @@ std::unique_ptr<qx::FileOutput> open_scan_file(Vorne& v, std::string name) {
   }
   for (;;) {
     if (name.empty()) {
-      v.term.write(kAsk);
-      if (read_text_answer(v, kNameField, name) != qx::Answer::accepted || name.empty()) return nullptr;
+      if (ask_output_name(v, kNameField, name) != qx::Answer::accepted || name.empty()) return nullptr;
     }
     std::unique_ptr<qx::FileOutput> f = qx::FileOutput::open(name, qx::FileOutput::Mode::create_new, 2);
     if (f) return f;
-    v.term.write(kUnable, name);
+    say_unable_to_open(v, name);
     name.clear();
   }
 }

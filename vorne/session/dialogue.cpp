@@ -38,6 +38,17 @@ qx::Answer read_int_answer(Vorne& v, std::size_t width, int& value) {
   return qx::Answer::accepted;
 }
 
+qx::Answer ask_output_name(Vorne& v, std::size_t width, std::string& name) {
+  static const qx::Format kAsk{"(1H ,'Filename for output > ',$)"};
+  v.term.write(kAsk);
+  return read_text_answer(v, width, name);
+}
+
+void say_unable_to_open(Vorne& v, const std::string& name) {
+  static const qx::Format kUnable{"(1H ,'Unable to open ',A)"};
+  v.term.write(kUnable, name);
+}
+
 std::string argument_name(const qx::CommandLine& line) {
   if (line.cut) return {};
   return std::string(qx::trim_right(line.typed_arg));

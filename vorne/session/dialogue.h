@@ -22,6 +22,13 @@ qx::Answer read_text_answer(Vorne& v, std::size_t width, std::string& answer);
 // inside a macro.
 qx::Answer read_int_answer(Vorne& v, std::size_t width, int& value);
 
+// "Filename for output > " and the name typed (at most `width` characters), as
+// read_text_answer reads it.
+qx::Answer ask_output_name(Vorne& v, std::size_t width, std::string& name);
+
+// "Unable to open <name>" on the terminal: a file that could not be opened or created.
+void say_unable_to_open(Vorne& v, const std::string& name);
+
 // A file name from the command's argument as typed. An argument cut at column 40 is not
 // trusted: the result is then empty, so the caller asks for the name at its prompt.
 std::string argument_name(const qx::CommandLine& line);

@@ -35,14 +35,6 @@ constexpr std::array<std::string_view, kHeadingCount> kHeadings = {
 
 constexpr int kParticleBase = 18;
 constexpr int kBeamBase = 12;
-void copy_row(LensSystem& s, int from, int to) {
-  for (int c = 1; c <= kColumns; ++c) s.p(to, c) = s.p(from, c);
-  s.rotation(to) = s.rotation(from);
-  s.dx(to) = s.dx(from);
-  s.dy(to) = s.dy(from);
-  s.link(to) = s.link(from);
-}
-
 void clear_row(LensSystem& s, int iz) {
   for (int c = 1; c <= kColumns; ++c) s.p(iz, c) = 0.0;
   s.rotation(iz) = 0.0;
@@ -52,6 +44,14 @@ void clear_row(LensSystem& s, int iz) {
 }
 
 }  // namespace
+
+void copy_row(const LensSystem& from, int row, LensSystem& to, int to_row) {
+  for (int c = 1; c <= kColumns; ++c) to.p(to_row, c) = from.p(row, c);
+  to.rotation(to_row) = from.rotation(row);
+  to.dx(to_row) = from.dx(row);
+  to.dy(to_row) = from.dy(row);
+  to.link(to_row) = from.link(row);
+}
 
 std::string_view heading(int k) {
   if (k < 1 || k > kHeadingCount) return "?         ";
@@ -88,14 +88,14 @@ HeadingSelection headings_for(int type, int polarity) {
 }
 
 void insert_drift_after(LensSystem& s, int k) {
-  for (int iz = s.izend; iz > k; --iz) copy_row(s, iz, iz + 1);
+  for (int iz = s.izend; iz > k; --iz) copy_row(s, iz, s, iz + 1);
   clear_row(s, k + 1);
   s.p(k + 1, 1) = static_cast<double>(kDrift);
   ++s.izend;
 }
 
 void remove_row(LensSystem& s, int k) {
-  for (int iz = k; iz < s.izend; ++iz) copy_row(s, iz + 1, iz);
+  for (int iz = k; iz < s.izend; ++iz) copy_row(s, iz + 1, s, iz);
   clear_row(s, s.izend);
   --s.izend;
 }
@@ -110,7 +110,7 @@ void squeeze_drifts(LensSystem& s) {
       continue;
     }
     ++kept;
-    if (kept != iz) copy_row(s, iz, kept);
+    if (kept != iz) copy_row(s, iz, s, kept);
     run_start = drift ? kept : 0;
   }
   for (int iz = kept + 1; iz <= s.izend; ++iz) clear_row(s, iz);

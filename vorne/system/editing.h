@@ -24,6 +24,8 @@ struct HeadingSelection {
 HeadingSelection headings_for(int type, int polarity);
 
 // ---- Table surgery (no messages) ---------------------------------------------------------
+// Row `row` of from (columns, rotation, displacement, link) into row to_row of to.
+void copy_row(const LensSystem& from, int row, LensSystem& to, int to_row);
 // Moves rows k+1..izend up by one and makes row k+1 a zero-length drift (no rotation, no
 // displacement); izend grows by one. Requires 2 <= k < izend < kRows.
 void insert_drift_after(LensSystem& s, int k);
