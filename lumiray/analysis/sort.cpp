@@ -219,9 +219,6 @@ void write_percentages(Lumiray& s, const std::string& base, const SortRegion& r,
 void write_radial(Lumiray& s, RaySource& rays, const std::string& base, double z) {
   static const qx::Format kWriting{"(1H ,'Writing a count file.')"};
   static const qx::Format kStep{"(1H ,'Step size along radius (def=1micron), micron > ',$)"};
-  static const qx::Format kCount{"(1H ,1P,G13.5,',',A,',',1P,G13.5)"};
-  static const qx::Format kIntensity{"(1H ,1P,G13.5,',',1P,G13.5,',',1P,G13.5)"};
-  static const qx::Format kBadArea{"(1H ,'Bad area at annulus ',I5)"};
   s.out.write(kWriting);
   const std::optional<double> answer = ask_fixed(s.dialogue(), [&] { s.out.write(kStep); });
   if (!answer) return;
@@ -256,6 +253,9 @@ void write_radial(Lumiray& s, RaySource& rays, const std::string& base, double z
   else
     write_plot_header(*f, "Intensity as a function of radius.", "Radius (^Gg^Rm)", "Intensity (Counts/^Gg^Rm^U2^R)",
                       "12,1");
+  static const qx::Format kCount{"(1H ,1P,G13.5,',',A,',',1P,G13.5)"};
+  static const qx::Format kIntensity{"(1H ,1P,G13.5,',',1P,G13.5,',',1P,G13.5)"};
+  static const qx::Format kBadArea{"(1H ,'Bad area at annulus ',I5)"};
   const double um = step * kMicronsPerMetre;
   for (int k = 1; k <= kAnnuli; ++k) {
     const std::int32_t n = annulus[static_cast<std::size_t>(k - 1)];

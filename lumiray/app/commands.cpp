@@ -234,11 +234,11 @@ void cmd_dotmod(Lumiray& s, const qx::CommandLine& line) {
   static const qx::Format kEnabled{"(1H ,'Dot mode enabled.')"};
   static const qx::Format kDisabled{"(1H ,'Dot mode disabled.')"};
   static const qx::Format kUnchanged{"(1H ,'Dot mode unchanged.')"};
-  static const qx::Format kSize{"(1H ,'DOT SIZE SET TO ',F10.5)"};
   if (line.number > kMinDotSize) s.dot_size = line.number;
   const std::optional<char> c = enable_or_disable(s, line.option, kQuestion);
   if (!c) return;
   qx::set_switch(s.out, *c, s.dot_mode, kEnabled, kDisabled, kUnchanged);
+  static const qx::Format kSize{"(1H ,'DOT SIZE SET TO ',F10.5)"};
   s.out.write(kSize, s.dot_size);
 }
 

@@ -133,22 +133,6 @@ std::optional<std::pair<double, double>> ask_counts(Dialogue d, bool& abort) {
 // Steps 3 to 12 of the dialogue. Empty when the command ends.
 std::optional<Answers> ask_answers(Lumiray& s, Dialogue d, double collimator) {
   static const qx::Format kShape{"(1H ,'     Circular or Square apertures (CR for Circular) > ',$)"};
-  static const qx::Format kSquare{"(1H ,'                       < SQUARE apertures selected. >')"};
-  static const qx::Format kCircular{"(1H ,'                     < CIRCULAR apertures selected. >')"};
-  static const qx::Format kObject{"(1H ,'                   Object X and Y diameter (micron) > ',$)"};
-  static const qx::Format kDivergence{"(1H ,'       Maximum object X and Y divergences (degrees) > ',$)"};
-  static const qx::Format kAperture{"(1H ,'                     Aperture X and Y diameter (mm) > ',$)"};
-  static const qx::Format kMaxDiv{"(1H ,'          < Maximum divergence = ',1P,G12.5,' mrad.>')"};
-  static const qx::Format kOffsets{"(1H ,'                       Aperture offsets (x,y) in mm > ',$)"};
-  static const qx::Format kColours{"(1H ,22X,'Number of colours (CR for ',I2,') > ',$)"};
-  static const qx::Format kSpread{"(1H ,'                Maximum beam energy half spread (%) > ',$)"};
-  static const qx::Format kPeak{"(1H ,20X,'In random mode it is possible to flux peak',/,"
-                                "1H ,20X,'by setting the idicies for the random number',/,"
-                                "1H ,20X,'generator to values greater than 0.01.')"};
-  static const qx::Format kIndices{"(1H ,'             Indicies for object and aperture (o,a) > ',$)"};
-  static const qx::Format kIndicesSet{"(1H ,'Flux peaking indicies set to: Object ',F5.2,' Aperture ',F5.2)"};
-  static const qx::Format kNegative{"(1H ,'?FAKE - Flux peaking indices are 0 or more.')"};
-  static const qx::Format kNeedX{"(1H ,'?FAKE - A Y size needs an X size in divergence mode.')"};
 
   Answers a;
   Sampling& p = a.p;
@@ -171,6 +155,8 @@ std::optional<Answers> ask_answers(Lumiray& s, Dialogue d, double collimator) {
   const std::optional<char> shape = ask_letter(d, kShape);
   if (!shape) return std::nullopt;
   p.square = *shape == 'S';
+  static const qx::Format kSquare{"(1H ,'                       < SQUARE apertures selected. >')"};
+  static const qx::Format kCircular{"(1H ,'                     < CIRCULAR apertures selected. >')"};
   d.out.write(p.square ? kSquare : kCircular);
   if (!p.square) {
     // The same number of rays over a circle as over its square.
@@ -178,6 +164,9 @@ std::optional<Answers> ask_answers(Lumiray& s, Dialogue d, double collimator) {
     p.na *= std::sqrt(4.0 / kPi);
   }
 
+  static const qx::Format kObject{"(1H ,'                   Object X and Y diameter (micron) > ',$)"};
+  static const qx::Format kDivergence{"(1H ,'       Maximum object X and Y divergences (degrees) > ',$)"};
+  static const qx::Format kAperture{"(1H ,'                     Aperture X and Y diameter (mm) > ',$)"};
   double obj_x = 0.0, obj_y = 0.0, ap_x = 0.0, ap_y = 0.0;
   if (p.mode == SamplingMode::divergence) {
     if (!ask_pair(d, kDivergence, kDegree, obj_x, obj_y)) return std::nullopt;
@@ -185,10 +174,13 @@ std::optional<Answers> ask_answers(Lumiray& s, Dialogue d, double collimator) {
     return std::nullopt;
   }
   if (!ask_pair(d, kAperture, kMillimetre, ap_x, ap_y)) return std::nullopt;
-  if (p.mode == SamplingMode::divergence && ((obj_x < kNoSize && obj_y >= kNoSize) || (ap_x < kNoSize && ap_y >= kNoSize))) {
+  const bool y_without_x = (obj_x < kNoSize && obj_y >= kNoSize) || (ap_x < kNoSize && ap_y >= kNoSize);
+  if (p.mode == SamplingMode::divergence && y_without_x) {
+    static const qx::Format kNeedX{"(1H ,'?FAKE - A Y size needs an X size in divergence mode.')"};
     d.out.write(kNeedX);
     return std::nullopt;
   }
+  static const qx::Format kMaxDiv{"(1H ,'          < Maximum divergence = ',1P,G12.5,' mrad.>')"};
   const double L = p.collimator;
   if (p.mode != SamplingMode::divergence) {
     a.max_divergence = std::max(ap_x, ap_y) / (2.0 * L);
@@ -198,23 +190,30 @@ std::optional<Answers> ask_answers(Lumiray& s, Dialogue d, double collimator) {
     a.max_divergence = std::max(obj_x, obj_y) / 2.0;   // the larger half divergence
   }
 
+  static const qx::Format kOffsets{"(1H ,'                       Aperture offsets (x,y) in mm > ',$)"};
   double off_x = 0.0, off_y = 0.0;
   if (!ask_numbers(d, [&] { d.out.write(kOffsets); }, off_x, off_y)) return std::nullopt;
   p.th_off = off_x / (1000.0 * L);
   p.ph_off = off_y / (1000.0 * L);
 
   if (s.colour != 0) {
+    static const qx::Format kColours{"(1H ,22X,'Number of colours (CR for ',I2,') > ',$)"};
     double n = s.fake.colours;
     if (!ask_number(d, [&] { d.out.write(kColours, s.fake.colours); }, n)) return std::nullopt;
     if (const auto k = qx::nearest_int(n, 1, 99)) s.fake.colours = static_cast<int>(*k);
   }
 
+  static const qx::Format kSpread{"(1H ,'                Maximum beam energy half spread (%) > ',$)"};
   const std::optional<double> spread = ask_fixed(d, [&] { d.out.write(kSpread); });
   if (!spread) return std::nullopt;
   p.spread = std::fabs(*spread);
 
+  static const qx::Format kPeak{"(1H ,20X,'In random mode it is possible to flux peak',/,"
+                                "1H ,20X,'by setting the idicies for the random number',/,"
+                                "1H ,20X,'generator to values greater than 0.01.')"};
   d.out.write(kPeak);
   while (true) {
+    static const qx::Format kIndices{"(1H ,'             Indicies for object and aperture (o,a) > ',$)"};
     double ko = 0.0, ka = 0.0;
     if (!ask_numbers(d, [&] { d.out.write(kIndices); }, ko, ka)) return std::nullopt;
     if (ko >= 0.0 && ka >= 0.0) {
@@ -222,8 +221,10 @@ std::optional<Answers> ask_answers(Lumiray& s, Dialogue d, double collimator) {
       p.ka = ka;
       break;
     }
+    static const qx::Format kNegative{"(1H ,'?FAKE - Flux peaking indices are 0 or more.')"};
     d.out.write(kNegative);
   }
+  static const qx::Format kIndicesSet{"(1H ,'Flux peaking indicies set to: Object ',F5.2,' Aperture ',F5.2)"};
   d.out.write(kIndicesSet, p.ko, p.ka);
 
   // A point object sends all rays through the aperture points, and a point aperture takes
@@ -291,14 +292,10 @@ void fake_command(Lumiray& s, const qx::CommandLine& line) {
   static const qx::Format kSolenoid{"(1H ,'Solenoid option active.')"};
   static const qx::Format kObtain{"(1H ,/,1H ,'<<< Obtain aberration coefficients',' and system parameters >>> ')"};
   static const qx::Format kNoCoefficients{"(1H ,'Error getting coefficients')"};
-  static const qx::Format kZeroDistance{"(1H ,'?FAKE - The collimator distance is zero; no rays can be aimed.')"};
-  static const qx::Format kAppending{"(1H ,' Appending rays to file: ',A)"};
-  static const qx::Format kTotal{"(1H ,I8,' rays generated total.')"};
-  static const qx::Format kAgain{"(1H ,'Return to top of this routine, or quit? (R/Q) > ',$)"};
-  static const qx::Format kCut{"(1H ,'?FAKE - The line was cut at column 40; the file name is asked for.')"};
 
   s.fake.histogram.fill(0);
   std::string arg = line.cut ? std::string() : line.typed_arg;
+  static const qx::Format kCut{"(1H ,'?FAKE - The line was cut at column 40; the file name is asked for.')"};
   if (line.cut) s.out.write(kCut);
   const bool solenoid = arg == "S" || arg == "s" || arg.rfind("S ", 0) == 0 || arg.rfind("s ", 0) == 0;
   if (solenoid) {
@@ -321,6 +318,7 @@ void fake_command(Lumiray& s, const qx::CommandLine& line) {
     if (got != 0) break;
     s.cof_file = cof_name;
     if (!(std::fabs(s.coef.collimator_distance) >= kNoSize) || !std::isfinite(s.coef.collimator_distance)) {
+      static const qx::Format kZeroDistance{"(1H ,'?FAKE - The collimator distance is zero; no rays can be aimed.')"};
       s.out.write(kZeroDistance);
       break;
     }
@@ -331,6 +329,7 @@ void fake_command(Lumiray& s, const qx::CommandLine& line) {
 
     s.caption = s.coef.title;
     print_focal_positions(s);
+    static const qx::Format kAppending{"(1H ,' Appending rays to file: ',A)"};
     if (!writing) {
       if (unit == 'A' && !ray_name.empty()) s.out.write(kAppending, ray_file_name(ray_name));
       if (lqio_open(s, unit, ray_name) != 0) return;
@@ -346,8 +345,10 @@ void fake_command(Lumiray& s, const qx::CommandLine& line) {
     long total = 0;
     if (sink.put(axial) && sink.put(paraxial))
       total = generate_rays(answers->p, s.coef, rng, s.fake.histogram, sink, s.out);
+    static const qx::Format kTotal{"(1H ,I8,' rays generated total.')"};
     s.out.write(kTotal, total);
 
+    static const qx::Format kAgain{"(1H ,'Return to top of this routine, or quit? (R/Q) > ',$)"};
     const std::optional<char> again = ask_letter(s.dialogue(), kAgain);
     if (!again || (*again != 'R' && *again != 'Y')) break;
   }

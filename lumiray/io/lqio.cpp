@@ -46,11 +46,6 @@ void finish_writer(Lumiray& s, std::unique_ptr<RayWriter>& w) {
 int open_reader(Lumiray& s, const std::string& name) {
   static const qx::Format kOpened{"(1H ,'R: Rays file opened: ',A)"};
   static const qx::Format kNoCaption{"(1H ,'?LQIO - ',A,' holds no caption record: not a ray file.')"};
-  static const qx::Format kCaption{"(1H ,'Caption: ',A)"};
-  static const qx::Format kFinding{"(1H ,'Finding number of rays....')"};
-  static const qx::Format kEndAt{"(1H ,'End at ',I6,' rays.')"};
-  static const qx::Format kInFile{"(1H ,I6,' rays in file.')"};
-  static const qx::Format kLimit{"(1H ,'%LQIO - Only the first ',I6,' rays are used.')"};
 
   std::unique_ptr<RayReader> reader = RayReader::open(name);
   if (!reader) {
@@ -63,8 +58,13 @@ int open_reader(Lumiray& s, const std::string& name) {
     s.out.write(kNoCaption, name);
     return 1;
   }
+  static const qx::Format kCaption{"(1H ,'Caption: ',A)"};
+  static const qx::Format kFinding{"(1H ,'Finding number of rays....')"};
   s.out.write(kCaption, qx::trim_right(caption));
   s.out.write(kFinding);
+  static const qx::Format kEndAt{"(1H ,'End at ',I6,' rays.')"};
+  static const qx::Format kInFile{"(1H ,I6,' rays in file.')"};
+  static const qx::Format kLimit{"(1H ,'%LQIO - Only the first ',I6,' rays are used.')"};
   const RayReader::Count count = reader->count_rays();
   if (count.damaged) s.out.write(kEndAt, count.rays);
   s.out.write(kInFile, count.rays);
