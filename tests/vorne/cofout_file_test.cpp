@@ -20,6 +20,7 @@
 #include "qx/format.h"
 #include "qx/listread.h"
 #include "session.h"
+#include "vorne_session.h"
 
 namespace {
 
@@ -166,8 +167,7 @@ std::string write_with_program(const qxtest::TempDir& dir, const fs::path& vrn, 
                                std::string* transcript = nullptr) {
   fs::copy_file(vrn, dir / "sys.vrn", fs::copy_options::overwrite_existing);
   fs::remove(dir / "sys.cof");
-  const auto r = qxtest::run_program(qxtest::vorne_exe(), "DATA sys\nCOFOUT sys\n" + shape_answer + "\nEXIT\n",
-                                     dir.path());
+  const auto r = vorne_session::run(dir, "DATA sys\nCOFOUT sys\n" + shape_answer + "\nEXIT\n");
   if (transcript != nullptr) *transcript = r.out;
   return (dir / "sys.cof").string();
 }

@@ -15,6 +15,7 @@
 #include "qx/listread.h"
 #include "qx/units.h"
 #include "session.h"
+#include "vorne_session.h"
 
 namespace {
 
@@ -23,9 +24,8 @@ using qxtest::read_file;
 using qxtest::TempDir;
 using qxtest::write_file;
 
-const std::string kStart =
-    " \n          Program VORNE - Version 8.2\n\n\n \n            Type DATA to load a filename to start....\n\n\n";
-const std::string kPrompt = " vrn> ";
+using vorne_session::kPrompt;
+using vorne_session::kStart;
 
 // The example system: a triplet with a 5 m first drift, 5.49 m long, diagnostic level -1.
 class Cofout : public ::testing::Test {
@@ -34,7 +34,7 @@ class Cofout : public ::testing::Test {
 
   // The transcript after the start-up text and the loading of the triplet.
   std::string run(const std::string& script) {
-    const auto r = qxtest::run_program(qxtest::vorne_exe(), "DATA triplet\n" + script, dir.path());
+    const auto r = vorne_session::run(dir, "DATA triplet\n" + script);
     const std::string loaded = kStart + kPrompt + " Title: " + title() + "\n";
     EXPECT_EQ(r.out.substr(0, loaded.size()), loaded);
     return r.out.size() >= loaded.size() ? r.out.substr(loaded.size()) : r.out;
@@ -160,7 +160,7 @@ TEST_F(Cofout, AFileThatCannotBeCreatedIsReported) {
 
 TEST(CofoutRefusals, WithoutASystemNothingIsAskedOrWritten) {
   TempDir dir;
-  const auto r = qxtest::run_program(qxtest::vorne_exe(), "COFOUT x\nEXIT\n", dir.path());
+  const auto r = vorne_session::run(dir, "COFOUT x\nEXIT\n");
   EXPECT_EQ(r.out.substr(kStart.size()), kPrompt + " ?COFOUT- No system loaded, nothing written.\n" + kPrompt);
   EXPECT_TRUE(fs::is_empty(dir.path()));
 }
@@ -171,7 +171,7 @@ TEST(CofoutRefusals, CoefficientsThatAreNotFiniteAreNotWritten) {
   write_file(dir / "bad.vrn",
              "Lens on the object\n0.00, 1.0, 1.00728, 3.0, -1.0\n1.00, 5e-6, 2e-4, 5e-6, 2e-4, 0.01\n"
              "3.00, 1e200, 0, 0\n4.10, 0.07, 0.25, 0.005\n3.00, 0.5, 0, 0\n9.00, 0, 0, 0\nSENTINEL\n");
-  const auto r = qxtest::run_program(qxtest::vorne_exe(), "DATA bad\nCOFOUT bad\ns\nEXIT\n", dir.path());
+  const auto r = vorne_session::run(dir, "DATA bad\nCOFOUT bad\ns\nEXIT\n");
   EXPECT_NE(r.out.find(" (X/XDe and Y/YDe are probably inaccurate.)\n ?COFOUT- Coefficients not finite, nothing "
                        "written to bad.cof\n"),
             std::string::npos)
@@ -188,7 +188,7 @@ TEST(CofoutLayout, LengthsTooLargeForTheirFieldStayReadable) {
   write_file(dir / "long.vrn",
              "Very long\n0.00, 1.0, 1.00728, 3.0, -1.0\n1.00, 5e-6, 2e-8, 5e-6, 2e-8, 0.01\n"
              "3.00, 20000, 0, 0\n4.10, 0.07, 0.25, 0.005\n3.00, 0.5, 0, 0\n9.00, 0, 0, 0\nSENTINEL\n");
-  qxtest::run_program(qxtest::vorne_exe(), "DATA long\nCOFOUT long\ns\nEXIT\n", dir.path());
+  vorne_session::run(dir, "DATA long\nCOFOUT long\ns\nEXIT\n");
   const auto lines = qxtest::split_lines(read_file(dir / "long.cof"));
   ASSERT_EQ(lines.size(), 22u);
   EXPECT_EQ(lines[3], " " + qx::edit_g(20000.0, 12, 5, 1));

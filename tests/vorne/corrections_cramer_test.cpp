@@ -4,6 +4,7 @@
 
 #include "optics/corrections.h"
 #include "optics_rig.h"
+#include "vorne_session.h"
 
 namespace {
 
@@ -137,7 +138,7 @@ TEST(Cramer, TooFewSingularAndMoreThanThree) {
 TEST(Cramer, FinalRunListingEndsWithTheCorrection) {
   qxtest::TempDir dir;
   std::filesystem::copy_file(qxtest::test_data("quadruplet_octupoles.vrn"), dir / "quadoct.vrn");
-  qxtest::run_program(qxtest::vorne_exe(), "DATA quadoct\nEXIT 1\n", dir.path());
+  vorne_session::run(dir, "DATA quadoct\nEXIT 1\n");
   const std::string listing = qxtest::read_file(dir / "quadoct.lpt");
 
   Rig r;

@@ -6,7 +6,7 @@
 
 #include "optics_rig.h"
 #include "session.h"
-#include "vorne_script.h"
+#include "vorne_session.h"
 
 namespace {
 
@@ -18,11 +18,10 @@ using qxtest::read_file;
 using qxtest::TempDir;
 using qxtest::write_file;
 
-using vorne_script::count;
-using vorne_script::kPrompt;
-using vorne_script::load_text;
-using vorne_script::run;
-using vorne_script::saved;
+using vorne_session::count;
+using vorne_session::kPrompt;
+using vorne_session::load_text;
+using vorne_session::saved;
 
 // Particle, beam, a quadrupole between two drifts, an electric quadrupole, System End.
 const std::string kSystem =
@@ -46,7 +45,7 @@ std::string g10(double x) { return edit_g(x, 10, 3, 1); }
 
 TEST(EditingSession, ElemenReviewsADriftAndAsksForNewData) {
   TempDir dir;
-  const std::string out = run(loaded(dir) + "ELEMEN 3\nn\n", dir);
+  const std::string out = vorne_session::run(dir, loaded(dir) + "ELEMEN 3\nn\n").from_first_prompt();
   const std::string review = kPrompt +
                              "           ELEMENT -  3            Drift     \n\n"
                              "  Type code  Length (m)\n \n " +
@@ -56,7 +55,7 @@ TEST(EditingSession, ElemenReviewsADriftAndAsksForNewData) {
 
 TEST(EditingSession, ElemenReviewsParticleBeamAndLensRows) {
   TempDir dir;
-  const std::string out = run(loaded(dir) + "EL 1\nn\nEL 2\nn\nEL 4\nn\n", dir);
+  const std::string out = vorne_session::run(dir, loaded(dir) + "EL 1\nn\nEL 2\nn\nEL 4\nn\n").from_first_prompt();
   EXPECT_NE(out.find("           ELEMENT -  1  Particle data\n"
                      "  Type code      Charge  Mass (amu)  Energy MeV  Diagnostic\n"
                      "  0.00          1.00000     1.00728     3.00000    -1.00000\n"),
@@ -84,7 +83,7 @@ TEST(EditingSession, ElemenWithoutOrWithABadNumberAsks) {
   TempDir dir;
   // 0 shows the last element before the System End; a number outside the system is refused
   // and asked again; a bad answer cancels.
-  const std::string out = run(loaded(dir) + "ELEMEN\n0\nn\nELEMEN 44\n12\nx\n", dir);
+  const std::string out = vorne_session::run(dir, loaded(dir) + "ELEMEN\n0\nn\nELEMEN 44\n12\nx\n").from_first_prompt();
   EXPECT_NE(out.find(" Element number >            ELEMENT -  7            Drift     \n"), std::string::npos) << out;
   EXPECT_NE(out.find(" ?VORNE -  44 is not a valid element number, max =  8\n Element number > "
                      " ?VORNE -  12 is not a valid element number, max =  8\n Element number > " +
@@ -98,7 +97,7 @@ TEST(EditingSession, TypeCodeEditsIllegalSupraAndSystemEnd) {
   // Row 7 (drift 0.5 m): 1.00 is refused and asked again, 24.00 makes it a supra quadrupole,
   // whose length, field and radius are asked next with the lens headings.
   const std::string out =
-      run(loaded(dir) + "ELEMEN 7\ny\n1.00\n24.00\n\n0.2\n0.003\nELEMEN 4\ny\n9.00\nSAVE out\n", dir);
+      vorne_session::run(dir, loaded(dir) + "ELEMEN 7\ny\n1.00\n24.00\n\n0.2\n0.003\nELEMEN 4\ny\n9.00\nSAVE out\n").from_first_prompt();
   EXPECT_NE(out.find("                Changing element  7\n"
                      "            Drift       Type code =   3.0000      new >  %ELEM-       1.00 Illegal type code\n"
                      "            Drift       Type code =   3.0000      new > "
@@ -121,7 +120,7 @@ TEST(EditingSession, TypeCodeEditsIllegalSupraAndSystemEnd) {
 TEST(EditingSession, CodesOutsideTheTableAreIllegal) {
   TempDir dir;
   // A code must lie in [0, 100): 100 and -4.10 are refused like 1.00, and asked again.
-  const std::string out = run(loaded(dir) + "ELEMEN 7\ny\n100\n-4.10\n9\nSAVE out\n", dir);
+  const std::string out = vorne_session::run(dir, loaded(dir) + "ELEMEN 7\ny\n100\n-4.10\n9\nSAVE out\n").from_first_prompt();
   EXPECT_NE(out.find(" %ELEM-     100.00 Illegal type code\n"), std::string::npos) << out;
   EXPECT_NE(out.find(" %ELEM-      -4.10 Illegal type code\n"), std::string::npos) << out;
   EXPECT_EQ(saved(dir, "out.vrn").p(7, 1), 3.0);
@@ -131,7 +130,7 @@ TEST(EditingSession, ElectrostaticDipoleHeadings) {
   TempDir dir;
   const std::string text = " Dipole\n 0.00, 1.0, 1.00728, 3.0, -1.0\n 1.00, 0, 0, 0, 0, 0\n"
                            " 3.00, 1.0, 0, 0\n 12.00, 0.2, 1000.0, 0.0\n 3.00, 1.0, 0, 0\n 9.00, 0, 0, 0\n";
-  const std::string out = run(loaded(dir, text) + "ELEMEN 4\ny\n\n\n\n\n", dir);
+  const std::string out = vorne_session::run(dir, loaded(dir, text) + "ELEMEN 4\ny\n\n\n\n\n").from_first_prompt();
   EXPECT_NE(out.find("           ELEMENT -  4       Elec Dipole    \n\n"
                      " Type code   Length (m)  Ex (V/m)    Ey (V/m)  \n"),
             std::string::npos)
@@ -146,14 +145,14 @@ TEST(EditingSession, ElectrostaticDipoleHeadings) {
 
 TEST(EditingSession, TheSystemEndKeepsItsCode) {
   TempDir dir;
-  const std::string out = run(loaded(dir) + "ELEMEN 8\ny\n3.00\nSAVE out\n", dir);
+  const std::string out = vorne_session::run(dir, loaded(dir) + "ELEMEN 8\ny\n3.00\nSAVE out\n").from_first_prompt();
   EXPECT_NE(out.find("%ELEM- The System End keeps its type code 9.00."), std::string::npos) << out;
   EXPECT_EQ(saved(dir, "out.vrn").p(8, 1), 9.0);
 }
 
 TEST(EditingSession, ParticleEnergyEditReachesSave) {
   TempDir dir;
-  const std::string out = run(loaded(dir) + "ELEMEN 1\ny\n\n\n3.5\n\nSAVE out\n", dir);
+  const std::string out = vorne_session::run(dir, loaded(dir) + "ELEMEN 1\ny\n\n\n3.5\n\nSAVE out\n").from_first_prompt();
   EXPECT_NE(out.find("                Changing element  1\n"
                      "            Particle    Type code =     0.00\n"
                      "            Particle       Charge =   1.0000      new > "),
@@ -172,7 +171,7 @@ TEST(EditingSession, AbandonedReviewsAndEditsLeaveTheTable) {
   write_file(dir / "b.vcm", "ELEMEN 4\n");
   write_file(dir / "c.vcm", "ELEMEN 4\ny\n\n0.12\n");
   // (the end of a macro stores the diagnostic level -2: DIAG puts the level back)
-  run(loaded(dir) + "SAVE before\n@a\n@b\nDIAG -1\nSAVE after\n@c\nSAVE edited\n", dir);
+  vorne_session::run(dir, loaded(dir) + "SAVE before\n@a\n@b\nDIAG -1\nSAVE after\n@c\nSAVE edited\n").from_first_prompt();
   EXPECT_EQ(read_file(dir / "after.vrn"), read_file(dir / "before.vrn"));
   const vorne::LensSystem r = saved(dir, "edited.vrn");
   EXPECT_EQ(r.p(4, 2), 0.12);
@@ -184,7 +183,7 @@ TEST(EditingSession, AbandonedReviewsAndEditsLeaveTheTable) {
 TEST(EditingSession, CoupleMapsLabelsCodesAndLinks) {
   TempDir dir;
   const std::string quad = " 4.01, 0.1, -0.5, 0.01\n";
-  const std::string out = run(loaded(dir) + "COUPLE\n", dir);
+  const std::string out = vorne_session::run(dir, loaded(dir) + "COUPLE\n").from_first_prompt();
   EXPECT_NE(out.find(kPrompt +
                      "   Element>  Pa Be Dr Qm Dr Qe Dr En\n"
                      " Type-code>   0  1  3  4  3 14  3  9\n"
@@ -197,7 +196,7 @@ TEST(EditingSession, CoupleMapsLabelsCodesAndLinks) {
   for (int i = 3; i <= 21; ++i) big += (i == 20 ? quad : " 3.00, 0.1, 0, 0\n");
   big += " 9.00, 0, 0, 0\n";
   TempDir dir2;
-  const std::string two = run(loaded(dir2, big) + "CO\n", dir2);
+  const std::string two = vorne_session::run(dir2, loaded(dir2, big) + "CO\n").from_first_prompt();
   std::string first_positions = "  Position> ";
   for (int i = 1; i <= 20; ++i) first_positions += " " + edit_i(i, 2);
   EXPECT_NE(two.find(first_positions + "\n \n\n   Element>  Dr En\n Type-code>   3  9\n     Links>   0  0\n"
@@ -212,7 +211,7 @@ TEST(EditingSession, CoupleMapsLabelsCodesAndLinks) {
 
 TEST(EditingSession, InsertThenRemoveGivesTheSystemBack) {
   TempDir dir;
-  const std::string out = run(loaded(dir) + "SAVE before\nINSERT 2\nSAVE inserted\nREMOVE 3\nSAVE after\n", dir);
+  const std::string out = vorne_session::run(dir, loaded(dir) + "SAVE before\nINSERT 2\nSAVE inserted\nREMOVE 3\nSAVE after\n").from_first_prompt();
   EXPECT_NE(out.find(" No. of elements changed by  1 to  9\n"), std::string::npos) << out;
   EXPECT_NE(out.find(" No. of elements changed by -1 to  8\n"), std::string::npos) << out;
   const vorne::LensSystem inserted = saved(dir, "inserted.vrn");
@@ -228,8 +227,8 @@ TEST(EditingSession, InsertAndRemoveRefusals) {
   // The System End cannot be removed or followed; rows 1 and 2 stay; a cancelled question
   // does nothing.
   write_file(dir / "ask.vcm", "INSERT\n");
-  const std::string out = run(loaded(dir) + "SAVE before\nREMOVE 2\nINSERT 1\nINSERT 8\nREMOVE 8\nINSERT 9\n"
-                                            "REMOVE\n0\n@ask\nDIAG -1\nSAVE after\n", dir);
+  const std::string out = vorne_session::run(dir, loaded(dir) + "SAVE before\nREMOVE 2\nINSERT 1\nINSERT 8\nREMOVE 8\nINSERT 9\n"
+                                            "REMOVE\n0\n@ask\nDIAG -1\nSAVE after\n").from_first_prompt();
   EXPECT_NE(out.find(kPrompt + " Cannot remove beam or particle element.\n" + kPrompt +
                      " Cannot insert an element there.\n" + kPrompt + " Last element is number  7\n" + kPrompt +
                      " Last element is number  7\n" + kPrompt + " Last element is number  7\n" + kPrompt +
@@ -244,7 +243,7 @@ TEST(EditingSession, FullTableRefusesInsertButNotRemove) {
   std::string full = " Full\n 0.00, 1.0, 1.00728, 3.0, -1.0\n 1.00, 0, 0, 0, 0, 0\n";
   for (int i = 3; i <= 39; ++i) full += " 3.00, " + std::to_string(i) + ", 0, 0\n";
   full += " 9.00, 0, 0, 0\n";
-  const std::string out = run(loaded(dir, full) + "INSERT 5\nREMOVE 5\nSAVE out\n", dir);
+  const std::string out = vorne_session::run(dir, loaded(dir, full) + "INSERT 5\nREMOVE 5\nSAVE out\n").from_first_prompt();
   EXPECT_NE(out.find(" System already of maximum number of elements\n"), std::string::npos) << out;
   EXPECT_NE(out.find(" No. of elements changed by -1 to 39\n"), std::string::npos) << out;
   const vorne::LensSystem r = saved(dir, "out.vrn");
@@ -259,7 +258,7 @@ TEST(EditingSession, SqueezMergesAdjacentDrifts) {
   const std::string text = " Drifts\n 0.00, 1.0, 1.00728, 3.0, -1.0\n 1.00, 0, 0, 0, 0, 0\n"
                            " 3.00, 0.1, 0, 0\n 3.00, 0.2, 0, 0\n 3.00, 0.3, 0, 0\n 4.10, 0.1, 0.5, 0.01\n"
                            " 3.00, 1.0, 0, 0\n 9.00, 0, 0, 0\n";
-  const std::string out = run(loaded(dir, text) + "SQUEEZ\nSAVE out\n", dir);
+  const std::string out = vorne_session::run(dir, loaded(dir, text) + "SQUEEZ\nSAVE out\n").from_first_prompt();
   EXPECT_EQ(count(out, kPrompt), 4u);   // SQUEEZ prints nothing
   const vorne::LensSystem r = saved(dir, "out.vrn");
   EXPECT_EQ(r.izend, 6);
@@ -275,7 +274,7 @@ TEST(EditingSession, EffectExtendsQuadrupolesIntoTheirDrifts) {
   const std::string text = " Effect\n 0.00, 1.0, 1.00728, 3.0, -1.0\n 1.00, 0, 0, 0, 0, 0\n"
                            " 3.00, 1.0, 0, 0\n 4.10, 0.1, 0.5, 0.01\n 3.00, 0.005, 0, 0\n"
                            " 4.01, 0.1, -0.5, 0.01\n 4.00, 0.1, 0.5, 0.01\n 9.00, 0, 0, 0\n";
-  const std::string out = run(loaded(dir, text) + "EFFECT\nSAVE out\n", dir);
+  const std::string out = vorne_session::run(dir, loaded(dir, text) + "EFFECT\nSAVE out\n").from_first_prompt();
   EXPECT_NE(out.find(kPrompt +
                      " Quadrupole lens in position  4 extended by  1.10000E-02 m (1.1*[bore radius]).\n"
                      " Following flanking drift of lens in position  4 not long enough, setting it to zero.\n"
@@ -300,7 +299,7 @@ TEST(EditingSession, EffectLeavesSupraQuadrupolesAlone) {
   const std::string text = " Supra\n 0.00, 1.0, 1.00728, 3.0, -1.0\n 1.00, 0, 0, 0, 0, 0\n"
                            " 3.00, 1.0, 0, 0\n 4.10, 0.1, 0.5, 0.01\n 24.00, 0.1, 0.1, 0.01\n"
                            " 3.00, 1.0, 0, 0\n 9.00, 0, 0, 0\n";
-  run(loaded(dir, text) + "EFFECT\nSAVE out\n", dir);
+  vorne_session::run(dir, loaded(dir, text) + "EFFECT\nSAVE out\n").from_first_prompt();
   const vorne::LensSystem r = saved(dir, "out.vrn");
   EXPECT_NEAR(r.p(3, 2), 0.9945, 1E-12);
   EXPECT_NEAR(r.p(4, 2), 0.111, 1E-12);

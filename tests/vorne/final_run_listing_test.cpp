@@ -33,7 +33,7 @@ TEST(FinalRun, ExitNineListsEverySectionOfTheExampleInOrder) {
 
   TempDir dir;
   std::filesystem::copy_file(qxtest::example("triplet.vrn"), dir / "triplet.vrn");
-  const Transcript tr = run_vorne(dir, "DATA triplet\nEXIT 9\n");
+  const Transcript tr = vorne_session::run(dir, "DATA triplet\nEXIT 9\n");
   EXPECT_EQ(tr.reply(2), " Output data in file triplet.lpt\n\n");
   const std::string listing = qxtest::read_file(dir / "triplet.lpt");
 
@@ -114,7 +114,7 @@ TEST(FinalRun, EveryLevelListsTheGeometryOfEveryLensOnce) {
   for (const int level : {1, 6, 7, 8}) {
     TempDir dir;
     std::filesystem::copy_file(qxtest::example("triplet.vrn"), dir / "triplet.vrn");
-    run_vorne(dir, "DATA triplet\nEXIT " + std::to_string(level) + "\n");
+    vorne_session::run(dir, "DATA triplet\nEXIT " + std::to_string(level) + "\n");
     const std::string listing = qxtest::read_file(dir / "triplet.lpt");
     std::size_t n = 0;
     for (std::size_t at = listing.find("Geometric Parameters"); at != std::string::npos;
@@ -128,7 +128,7 @@ TEST(FinalRun, EveryLevelListsTheGeometryOfEveryLensOnce) {
 TEST(FinalRun, ThreeOctupolesAndAtMostFourQuadrupolesGetTheirCorrections) {
   TempDir dir;
   copy_system(dir, "quadruplet_octupoles.vrn");
-  run_vorne(dir, "DATA quadruplet_octupoles\nEXIT 1\n");
+  vorne_session::run(dir, "DATA quadruplet_octupoles\nEXIT 1\n");
   const std::string listing = qxtest::read_file(dir / "quadruplet_octupoles.lpt");
   const std::size_t hawkes = listing.find("Hawkes' coefficients");
   ASSERT_NE(hawkes, std::string::npos);
@@ -146,7 +146,7 @@ namespace {
 TEST(FinalRun, DemoMacroReportsSavesAndEndsWithTheListing) {
   TempDir dir;
   for (const char* name : {"triplet.vrn", "demo.vcm"}) std::filesystem::copy_file(qxtest::example(name), dir / name);
-  const Transcript t = run_vorne(dir, "@demo\n");
+  const Transcript t = vorne_session::run(dir, "@demo\n");
   std::size_t at = 0;
   for (const char* step : {"_ THIRD\n", "papers of Tessarin et al.", "_ SMAT\n", " System Beam Matrix:", "_ SYSTEM\n",
                            " Pellow's Figure of Merit:", "_ CHROM\n", " Chromatic Aberration Coefficients",

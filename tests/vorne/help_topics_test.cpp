@@ -7,6 +7,7 @@
 
 #include "abbreviations.h"
 #include "session.h"
+#include "vorne_session.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ TEST(VorneHelpTopics, LibraryTopicsAndAbbreviationTableFollowBothCommandTables) 
 TEST(VorneHelpTopics, HelpDestShowsTheDestinationTopic) {
   const qxtest::TempDir dir;
   qxtest::write_file(dir / "vorne.hlp", help_text());
-  const qxtest::RunResult r = qxtest::run_program(qxtest::vorne_exe(), "HELP DEST\nEXIT\n", dir.path());
+  const vorne_session::Session r = vorne_session::run(dir, "HELP DEST\nEXIT\n");
   EXPECT_NE(r.out.find(" DEST [name] - where the graphics-terminal output goes"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("No help information available"), std::string::npos) << r.out;
 }

@@ -12,6 +12,7 @@
 #include "optics_rig.h"
 #include "qx/format.h"
 #include "session.h"
+#include "vorne_session.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ using optics_test::Rig;
 using qxtest::TempDir;
 
 std::string run(const TempDir& dir, const std::string& script) {
-  return qxtest::run_program(qxtest::vorne_exe(), script, dir.path()).out;
+  return vorne_session::run(dir, script).out;
 }
 
 std::size_t count(const std::string& text, const std::string& part) {

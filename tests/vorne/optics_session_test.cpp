@@ -6,7 +6,7 @@
 
 #include "optics_rig.h"
 #include "session.h"
-#include "vorne_script.h"
+#include "vorne_session.h"
 
 namespace {
 
@@ -17,9 +17,8 @@ using qxtest::TempDir;
 using qxtest::write_file;
 
 constexpr double kE = 1.6021892E-19;
-using vorne_script::count;
-using vorne_script::kPrompt;
-using vorne_script::run;
+using vorne_session::count;
+using vorne_session::kPrompt;
 
 std::string title_line(const std::string& title) {
   return " Title: " + title + std::string(50 - title.size(), ' ') + "\n";
@@ -97,7 +96,7 @@ TEST(OpticsSession, FocusedSystemsKeepTheNormalPromptDetunedOnesAskForAFit) {
     std::filesystem::copy_file(qxtest::test_data(c.file), dir / "sys.vrn");
     Rig r;
     r.load(c.file);
-    const std::string out = run("DATA sys\nEXIT\n", dir);
+    const std::string out = vorne_session::run(dir, "DATA sys\nEXIT\n").from_first_prompt();
     EXPECT_EQ(out, kPrompt + title_line(r.s.title) + c.prompt) << c.file;
   }
 }
@@ -106,7 +105,7 @@ TEST(OpticsSession, ElementReports) {
   const Model m = example_model();
   TempDir dir;
   std::filesystem::copy_file(qxtest::example("triplet.vrn"), dir / "triplet.vrn");
-  const std::string out = run("DATA triplet\nQUAD 1\nQU\n3\nOCTU 1\nEXIT\n", dir);
+  const std::string out = vorne_session::run(dir, "DATA triplet\nQUAD 1\nQU\n3\nOCTU 1\nEXIT\n").from_first_prompt();
   EXPECT_EQ(out, kPrompt + title_line(m.table.title) + kPrompt + lens_block(m.lenses[0]) + kPrompt + " Which?> " +
                      lens_block(m.lenses[2]) + kPrompt + " Octupole    1 not found\n" + kPrompt);
 
@@ -114,7 +113,7 @@ TEST(OpticsSession, ElementReports) {
   write_file(dir / "supra.vrn",
              "Supra\n0.0, 1.0, 1.00728, 3.0, -1.0\n1.0, 5e-6, 2e-4, 5e-6, 2e-4, 0.01\n3.0, 2.0, 0, 0\n"
              "4.0, 0.1, 0.2, 0.005\n24.0, 0.1, 0.1, 0.005\n3.0, 0.5, 0, 0\n9.0, 0, 0, 0\n");
-  const std::string supra = run("DATA supra\nQUAD 2\nEXIT\n", dir);
+  const std::string supra = vorne_session::run(dir, "DATA supra\nQUAD 2\nEXIT\n").from_first_prompt();
   const double k = kE * (0.3 / 0.005) / momentum(3.0, 1.00728);
   EXPECT_EQ(supra, kPrompt + title_line("Supra") + kPrompt + " \n  Lens , 5 is a supra lens on lens  4.\n\n" +
                        lens_geom(4, integrated_quad(k, 0.1), 0.1, 2.05, 2.05, std::sqrt(k),
@@ -122,7 +121,7 @@ TEST(OpticsSession, ElementReports) {
                        kPrompt);
 
   // The fitting mode "apr> " shows each quadrupole as a thin lens of focal length L / psi^2.
-  const std::string thin = run("DATA triplet\nDIAG -6\nQUAD 1\nEXIT\n", dir);
+  const std::string thin = vorne_session::run(dir, "DATA triplet\nDIAG -6\nQUAD 1\nEXIT\n").from_first_prompt();
   const double f = 0.07 / (m.lenses[0].k * 0.07 * 0.07);
   EXPECT_NE(thin.find("             Focal length    " + pair_m(f, -f)), std::string::npos) << thin;
   EXPECT_NE(thin.find(" \n %GEOM- Data for Thin Lens Approximation.\n"), std::string::npos) << thin;
@@ -152,7 +151,7 @@ TEST(OpticsSession, FinalRunListingAtLevelsOneToFive) {
   for (int level = 1; level <= 5; ++level) {
     TempDir dir;
     std::filesystem::copy_file(qxtest::example("triplet.vrn"), dir / "triplet.vrn");
-    run("DATA triplet\nEXIT " + std::to_string(level) + "\n", dir);
+    vorne_session::run(dir, "DATA triplet\nEXIT " + std::to_string(level) + "\n").from_first_prompt();
     const std::string listing = read_file(dir / "triplet.lpt");
     const std::string head = " \n           Diagnostic set to  " + std::to_string(level) + "\n\n";
     ASSERT_NE(listing.find(head), std::string::npos) << level;

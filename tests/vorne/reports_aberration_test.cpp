@@ -72,7 +72,7 @@ TEST(ReportsThird, TableAndRemainingCoefficientsOfSystemQuadrupolesAndOctupoles)
   ASSERT_NE(s.quad.c[2][2], 0.0);
   TempDir dir;
   copy_system(dir, "quadruplet_octupoles.vrn");
-  const Transcript t = run_vorne(dir, "DATA quadruplet_octupoles\nTHIRD\nTHIRD A\nthird a\n");
+  const Transcript t = vorne_session::run(dir, "DATA quadruplet_octupoles\nTHIRD\nTHIRD A\nthird a\n");
   expect_lines(t.reply(2), kThirdHeading + third_table(s), "THIRD");
   expect_lines(t.reply(3), kThirdHeading + third_table(s) + remaining_table(s), "THIRD A");
   EXPECT_EQ(t.reply(4), t.reply(3));
@@ -87,7 +87,7 @@ TEST(ReportsThird, ImageSideFormScalesByTheMagnifications) {
   const double mixed = m.x * m.y * m.x * m.y;
   TempDir dir;
   copy_system(dir, "quadruplet_octupoles.vrn");
-  const Transcript t = run_vorne(dir, "DATA quadruplet_octupoles\nTHIRD/I\nTHIRD/I A\n");
+  const Transcript t = vorne_session::run(dir, "DATA quadruplet_octupoles\nTHIRD/I\nTHIRD/I A\n");
   const std::string table =
       image_side_table(p4(m.x) * s.total.c[1][1], mixed * s.total.c[1][2], p4(m.y) * s.total.c[2][1],
                        mixed * s.total.c[2][2]);
@@ -97,7 +97,7 @@ TEST(ReportsThird, ImageSideFormScalesByTheMagnifications) {
 
 TEST(ReportsThird, UnitMagnificationsShowTheSystemCoefficientsUnchanged) {
   TempDir dir;
-  const Transcript t = run_vorne(dir, "DATA octupoles\nTHIRD\nTHIRD/I\n", {{"octupoles.vrn", kOctupolesOnly}});
+  const Transcript t = vorne_session::run(dir, "DATA octupoles\nTHIRD\nTHIRD/I\n", {{"octupoles.vrn", kOctupolesOnly}});
   const std::vector<std::string> plain = qxtest::split_lines(t.reply(2));
   const std::vector<std::string> image = qxtest::split_lines(t.reply(3));
   ASSERT_EQ(plain.size(), 11u) << t.out;
@@ -155,7 +155,7 @@ TEST(ReportsAb3, CoefficientsInMicrometresPerMilliradianPowers) {
                  o = object_divergences(s.octu, m);
   TempDir dir;
   copy_system(dir, "quadruplet_octupoles.vrn");
-  const Transcript tr = run_vorne(dir, "DATA quadruplet_octupoles\nAB3\nAB3 A\n");
+  const Transcript tr = vorne_session::run(dir, "DATA quadruplet_octupoles\nAB3\nAB3 A\n");
   expect_lines(tr.reply(2), ab3_table(t, q, o), "AB3");
   expect_lines(tr.reply(3), ab3_table(t, q, o) + ab3_remaining(t, q, o), "AB3 A");
 }
@@ -193,7 +193,7 @@ TEST(ReportsAb2, AllCoefficientsAndTheAngleTermsObjectAndImageSide) {
   const ref::Pair m = ref::mag(r, r.s.izend);
   TempDir dir;
   copy_system(dir, "sextupole_triplet.vrn");
-  const Transcript t = run_vorne(dir, "DATA sextupole_triplet\nAB2\nAB2 A\nAB2/I\nAB2/I A\n");
+  const Transcript t = vorne_session::run(dir, "DATA sextupole_triplet\nAB2\nAB2 A\nAB2/I\nAB2/I A\n");
 
   const std::string object_side =
       " \n Second order angle dependent aberration coeffs\n"
@@ -216,7 +216,7 @@ TEST(ReportsAb2, AllCoefficientsAndTheAngleTermsObjectAndImageSide) {
 
 TEST(ReportsAberrations, WithoutASystemNothingButTheNote) {
   TempDir dir;
-  const Transcript t = run_vorne(dir, "THIRD\nAB3\nAB2\n");
+  const Transcript t = vorne_session::run(dir, "THIRD\nAB3\nAB2\n");
   for (std::size_t k = 1; k <= 3; ++k) EXPECT_EQ(t.reply(k), " ?VORNE- No system loaded.\n") << k;
 }
 

@@ -66,7 +66,7 @@ double number_after(const std::string& text, const std::string& label) {
 
 TEST(ReportsFishk, TwoOctupolesGetNothingBeyondTheEstimate) {
   TempDir dir;
-  const Transcript t = run_vorne(dir, "DATA two\nFISHK\nSAVE two_after\n", {{"two.vrn", kTwoOctupoles}});
+  const Transcript t = vorne_session::run(dir, "DATA two\nFISHK\nSAVE two_after\n", {{"two.vrn", kTwoOctupoles}});
   const std::string& reply = t.reply(2);
   ASSERT_NE(reply.find("Spherical aberration coefficients"), std::string::npos) << reply;
   // The reduced coefficients close the report; no solver message, no corrections.
@@ -83,7 +83,7 @@ TEST(ReportsFishk, TwoOctupolesGetNothingBeyondTheEstimate) {
 TEST(ReportsFishk, ThreeOctupolesAreSolvedForTheThinLensCoefficientsInMetresPerRadianCubed) {
   TempDir dir;
   copy_system(dir, "quadruplet_octupoles.vrn");
-  const Transcript t = run_vorne(dir, "DATA quadruplet_octupoles\nFISHK\nTHIRD\n");
+  const Transcript t = vorne_session::run(dir, "DATA quadruplet_octupoles\nFISHK\nTHIRD\n");
   const std::string& reply = t.reply(2);
   // The estimate, the solver's lines, then the table of corrections, one line per octupole row.
   const std::size_t hawkes = reply.find("Hawkes' coefficients:");
@@ -162,7 +162,7 @@ TEST(ReportsCram, PromptsShowTheImageSideValuesAndTheCorrectionFollows) {
                               " (Y/PH3)   = " + f113(m.y * s.total.c[2][1] * 1e-3) + " > ";
   TempDir dir;
   copy_system(dir, "quadruplet_octupoles.vrn");
-  const Transcript t = run_vorne(dir, "DATA quadruplet_octupoles\nCRAM\n\n\n\n\n");
+  const Transcript t = vorne_session::run(dir, "DATA quadruplet_octupoles\nCRAM\n\n\n\n\n");
   const std::string& reply = t.reply(2);
   ASSERT_EQ(reply.substr(0, prompts.size()), prompts);
   const std::string rest = reply.substr(prompts.size());
@@ -175,7 +175,7 @@ TEST(ReportsCram, MacroEchoesAnswersBadOnesAreAskedAgainEndOfInputCancels) {
   TempDir dir;
   copy_system(dir, "quadruplet_octupoles.vrn");
   qxtest::write_file(dir / "fix.vcm", "CRAM\n\n12.5\nabc\n-3\n\n");
-  const Transcript t = run_vorne(dir, "DATA quadruplet_octupoles\n@fix\nCRAM\n\n2\n", {});
+  const Transcript t = vorne_session::run(dir, "DATA quadruplet_octupoles\n@fix\nCRAM\n\n2\n", {});
   const std::string& macro = t.out;
   // The kept default, the typed values and the refused text are echoed as read.
   EXPECT_NE(macro.find(" (X/TH2PH) = "), std::string::npos);
@@ -192,7 +192,7 @@ TEST(ReportsCram, MacroEchoesAnswersBadOnesAreAskedAgainEndOfInputCancels) {
 
 TEST(ReportsCram, TooFewOctupolesAndNoSystem) {
   TempDir dir;
-  const Transcript t = run_vorne(dir, "CRAM\nFISHK\nDATA two\nCRAM\n\n\n\n\n", {{"two.vrn", kTwoOctupoles}});
+  const Transcript t = vorne_session::run(dir, "CRAM\nFISHK\nDATA two\nCRAM\n\n\n\n\n", {{"two.vrn", kTwoOctupoles}});
   EXPECT_EQ(t.reply(1), " ?VORNE- No system loaded.\n");
   EXPECT_EQ(t.reply(2), " ?VORNE- No system loaded.\n");
   const std::string& reply = t.reply(4);

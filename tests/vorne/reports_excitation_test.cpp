@@ -103,7 +103,7 @@ Transcript run_on(const std::string& name, const std::string& commands) {
     std::filesystem::copy_file(qxtest::example(name), dir / name);
   else
     copy_system(dir, name);
-  return run_vorne(dir, "DATA " + name + "\n" + commands);
+  return vorne_session::run(dir, "DATA " + name + "\n" + commands);
 }
 
 TEST(ReportsExcite, PerPercentPerGaussAndAskedPerturbation) {
@@ -184,7 +184,7 @@ TEST(ReportsExcite, BadPerturbationIsAskedAgainEndOfInputCancels) {
             0u)
       << tr.reply(2);
   EXPECT_EQ(tr.reply(3), " Perturbation > ");
-  const Transcript none = run_vorne(TempDir(), "EXCITE\nCHROM\n");
+  const Transcript none = vorne_session::run(TempDir(), "EXCITE\nCHROM\n");
   EXPECT_EQ(none.reply(1), " ?VORNE- No system loaded.\n");
   EXPECT_EQ(none.reply(2), " ?VORNE- No system loaded.\n");
 }

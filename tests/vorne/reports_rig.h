@@ -1,6 +1,5 @@
-// Helpers for the session tests of the result reports: running the program on a script in a
-// scratch directory and cutting its output into the replies to each command, the fields of
-// the documented layouts, and an independent model of systems of drifts and magnetic
+// Helpers for the session tests of the result reports: the fields of the documented layouts,
+// and an independent model of systems of drifts and magnetic
 // quadrupoles (element matrices integrated numerically, cardinal elements from them).
 #pragma once
 
@@ -14,6 +13,7 @@
 #include "aberration_reference.h"
 #include "optics_rig.h"
 #include "session.h"
+#include "vorne_session.h"
 
 namespace reports_test {
 
@@ -34,41 +34,9 @@ inline std::string f10(double v) { return qx::edit_f(v, 10, 5); }      // 0P,F10
 inline std::string i2(int v) { return qx::edit_i(v, 2); }
 
 // ---- Sessions -----------------------------------------------------------------------------------------
-// The program's output cut at its prompts: replies[0] is what came before the first prompt,
-// replies[k] what the k-th line of the script made the program print.
-struct Transcript {
-  std::string out;
-  std::vector<std::string> replies;
-  const std::string& reply(std::size_t k) const {
-    static const std::string kNone = "<no reply>";
-    return k < replies.size() ? replies[k] : kNone;
-  }
-};
-
-inline Transcript cut_at_prompts(const std::string& out) {
-  Transcript t;
-  t.out = out;
-  std::size_t from = 0;
-  for (;;) {
-    std::size_t next = std::string::npos;
-    for (const char* p : {" vrn> ", " sti> ", " apr> "}) next = std::min(next, out.find(p, from));
-    t.replies.push_back(out.substr(from, next == std::string::npos ? std::string::npos : next - from));
-    if (next == std::string::npos) return t;
-    from = next + 6;
-  }
-}
-
-// Runs vorne in dir on script (lines), with the given files written there first.
-inline Transcript run_vorne(const qxtest::TempDir& dir, const std::string& script,
-                            const std::map<std::string, std::string>& files = {}) {
-  for (const auto& [name, text] : files) qxtest::write_file(dir / name, text);
-  return cut_at_prompts(qxtest::run_program(qxtest::vorne_exe(), script, dir.path()).out);
-}
-
-// Copies a shipped test system into dir.
-inline void copy_system(const qxtest::TempDir& dir, const std::string& name) {
-  std::filesystem::copy_file(qxtest::test_data(name), dir / name);
-}
+// Sessions run through the one runner (vorne_session.h).
+using vorne_session::copy_system;
+using Transcript = vorne_session::Session;
 
 // A rig with a shipped test system loaded and walked to third order, for the independent
 // evaluation of aberration_reference.h (which reads the first-order results of the table).

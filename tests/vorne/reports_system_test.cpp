@@ -22,7 +22,7 @@ const vorne::LensSystem& example_table() {
 Transcript run_example(const std::string& commands) {
   TempDir dir;
   std::filesystem::copy_file(qxtest::example("triplet.vrn"), dir / "triplet.vrn");
-  return run_vorne(dir, "DATA triplet\n" + commands);
+  return vorne_session::run(dir, "DATA triplet\n" + commands);
 }
 
 // The example loaded in a rig and walked to third order, for the independent aberration sums.
@@ -99,7 +99,7 @@ TEST(ReportsRuss, ASystemWithoutLensesHasNoParametersNoMeritNoThinLensVectors) {
   const std::string drifts =
       " Drifts\n 0.00, 1.0, 1.00728, 3.0, -1.0\n 1.00, 5.0E-6, 2.0E-4, 5.0E-6, 2.0E-4, 0.01\n"
       " 3.00, 1.0, 0.0, 0.0\n 9.00, 0.0, 0.0, 0.0\n SENTINEL\n";
-  const Transcript t = run_vorne(dir, "DATA drifts\nRUSS\nSYSTEM\nVECTOR -4\n", {{"drifts.vrn", drifts}});
+  const Transcript t = vorne_session::run(dir, "DATA drifts\nRUSS\nSYSTEM\nVECTOR -4\n", {{"drifts.vrn", drifts}});
   EXPECT_EQ(t.reply(2), " %RUSS- No active lens in the system.\n");
   // Without quadrupoles FISHK has no coefficients to offer: no vectors either.
   EXPECT_EQ(t.reply(4), " %FISHK- The system is unsuited for FISHK/CRAMER Number of quads =  0\n");

@@ -6,6 +6,7 @@
 #include "aberration_reference.h"
 #include "reports/sensitivity.h"
 #include "optics/third_order.h"
+#include "vorne_session.h"
 
 namespace {
 
@@ -275,7 +276,7 @@ TEST(SensitivityReports, CommandsPassTheirLetterAndNumber) {
   qxtest::TempDir dir;
   std::filesystem::copy_file(qxtest::test_data("doublet_focused.vrn"), dir / "doublet.vrn");
   const auto run =
-      qxtest::run_program(qxtest::vorne_exe(), "DATA doublet\nROTN D 2\nDISP 0.002\nPARASI/O 4\nEXIT\n", dir.path());
+      vorne_session::run(dir, "DATA doublet\nROTN D 2\nDISP 0.002\nPARASI/O 4\nEXIT\n");
   Rig r;
   r.load("doublet_focused.vrn");
   r.walk(1);

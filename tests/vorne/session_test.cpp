@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "session.h"
+#include "vorne_session.h"
 
 namespace {
 
@@ -19,10 +20,10 @@ using qxtest::read_file;
 using qxtest::TempDir;
 using qxtest::write_file;
 
-const std::string kBanner = " \n          Program VORNE - Version 8.2\n\n\n";
-const std::string kHint = " \n            Type DATA to load a filename to start....\n\n\n";
-const std::string kStart = kBanner + kHint;
-const std::string kPrompt = " vrn> ";
+using vorne_session::kBanner;
+using vorne_session::kHint;
+using vorne_session::kPrompt;
+using vorne_session::kStart;
 const std::string kMacroPrompt = " vrn>_";
 
 // s blank padded to n characters.
@@ -33,10 +34,9 @@ std::string pad(std::string s, std::size_t n) {
 
 // The transcript after the start-up text (which every run must begin with).
 std::string run(const std::string& script, const TempDir& dir, int* status = nullptr) {
-  const qxtest::RunResult r = qxtest::run_program(qxtest::vorne_exe(), script, dir.path());
+  const vorne_session::Session r = vorne_session::run(dir, script);
   if (status != nullptr) *status = r.status;
-  EXPECT_EQ(r.out.substr(0, kStart.size()), kStart);
-  return r.out.size() >= kStart.size() ? r.out.substr(kStart.size()) : r.out;
+  return r.after_start();
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -525,7 +525,7 @@ TEST(Session, EndOfInputAtEveryPromptCancels) {
   write_file(dir / "sys.vrn", kSystem);
   for (const std::string cmd : {"DATA", "SAVE", "@", "CAP", "DIAG", "ION", "EXIT 12"}) {
     int status = -1;
-    const qxtest::RunResult r = qxtest::run_program(qxtest::vorne_exe(), "DATA sys\n" + cmd + "\n", dir.path());
+    const vorne_session::Session r = vorne_session::run(dir, "DATA sys\n" + cmd + "\n");
     EXPECT_EQ(r.status, 0) << cmd;
     EXPECT_TRUE(r.out.ends_with("> " + kPrompt)) << cmd << "\n" << r.out;
     (void)status;

@@ -5,6 +5,7 @@
 
 #include "aberration_reference.h"
 #include "optics/third_order.h"
+#include "vorne_session.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ TEST(ThirdOrderPrint, QuadrupoleTraceWithTwoSuperimposedOctupoles) {
 TEST(ThirdOrderPrint, LevelNineListingShowsLensAndSystemSets) {
   qxtest::TempDir dir;
   std::filesystem::copy_file(qxtest::test_data("doublet_focused.vrn"), dir / "doublet.vrn");
-  const auto run = qxtest::run_program(qxtest::vorne_exe(), "DATA doublet\nEXIT 9\n", dir.path());
+  const auto run = vorne_session::run(dir, "DATA doublet\nEXIT 9\n");
   const std::string listing = qxtest::read_file(dir / "doublet.lpt");
   Rig r;
   r.load("doublet_focused.vrn");

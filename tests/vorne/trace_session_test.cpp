@@ -9,7 +9,7 @@
 
 #include "qx/tekdecode.h"
 #include "trace_expect.h"
-#include "vorne_script.h"
+#include "vorne_session.h"
 
 namespace {
 
@@ -39,9 +39,8 @@ class TraceSession : public ::testing::Test {
   void SetUp() override {
     qxtest::write_file(dir / "sys.vrn", qxtest::read_file(qxtest::test_data("triplet_focused.vrn")));
     const std::string range = "0 " + std::to_string(kZ2) + "\n-6 6\n";
-    out = vorne_script::run("DATA sys\nTRACE/S\nDEST screen.tek\nTRACE 24\n" + range + "TRACE/Q 24\n" + range +
-                                "TRACE/H 24\n" + range + "CLOSE\nSPEC scan\n0 0 12\nSPEC scan\nscan2\n7 0 3\nEXIT\n",
-                            dir);
+    out = vorne_session::run(dir, "DATA sys\nTRACE/S\nDEST screen.tek\nTRACE 24\n" + range + "TRACE/Q 24\n" + range +
+                                "TRACE/H 24\n" + range + "CLOSE\nSPEC scan\n0 0 12\nSPEC scan\nscan2\n7 0 3\nEXIT\n").from_first_prompt();
   }
   qxtest::TempDir dir;
   std::string out;
@@ -65,8 +64,8 @@ TEST_F(TraceSession, TraceFileHoldsEveryStepOfTheCutSystem) {
   // Row and kind: the object drift first, a drift past the end (row 10, the System End's) last.
   EXPECT_EQ(lines[1].substr(0, 6), "  3: 3");
   EXPECT_EQ(lines.back().substr(0, 6), " 10: 3");
-  EXPECT_EQ(vorne_script::count(out, "  Trajectories to be saved in trace.dat\n"), 3u);
-  EXPECT_EQ(vorne_script::count(out, "  Closing trajectory file: trace.dat\n"), 3u);
+  EXPECT_EQ(vorne_session::count(out, "  Trajectories to be saved in trace.dat\n"), 3u);
+  EXPECT_EQ(vorne_session::count(out, "  Closing trajectory file: trace.dat\n"), 3u);
 }
 
 // The last page of a screen stream, read back in plot units: the frame (its two longest
@@ -166,9 +165,9 @@ TEST(TraceSessionInput, CurvesEndAtTheStepWhereTheRayLeavesTheBore) {
   // Drift 1 m, quadrupole of bore 2 mm without field, drift 0.5 m; the ray leaves the axis at
   // 3 mrad: 3 mm off at the lens entrance (step 11 of 20 over 0..2 m).
   const qxtest::TempDir dir;
-  const std::string load = vorne_script::load_text(
+  const std::string load = vorne_session::load_text(
       dir, "Bore\n0 1 1.00728 3 -1\n1 0 3e-3 0 3e-3 0.01\n3.00 1.0 0 0\n4.00 0.5 0 0.002\n3.00 0.5 0 0\n9 0 0 0\n");
-  const std::string out = vorne_script::run(load + "DEST screen.tek\nTRACE 20\n0 2\n-5 5\nCLOSE\n", dir);
+  const std::string out = vorne_session::run(dir, load + "DEST screen.tek\nTRACE 20\n0 2\n-5 5\nCLOSE\n").from_first_prompt();
   EXPECT_NE(out.find("nstep          20  icollx           11  icolly           11"), std::string::npos) << out;
   const Picture pic(dir / "screen.tek", 0.0, 2.0, -5.0, 5.0);
   ASSERT_TRUE(pic.framed());
@@ -180,10 +179,10 @@ TEST(TraceSessionInput, CurvesEndAtTheStepWhereTheRayLeavesTheBore) {
 
 TEST(TraceSessionInput, SpecRefusesLongNamesAndLeavesNoFileWhenCancelled) {
   const qxtest::TempDir dir;
-  const std::string load = vorne_script::load_text(dir, qxtest::read_file(qxtest::test_data("triplet_focused.vrn")));
+  const std::string load = vorne_session::load_text(dir, qxtest::read_file(qxtest::test_data("triplet_focused.vrn")));
   const std::string longname(31, 'a');
   const std::string out =
-      vorne_script::run(load + "SPEC " + longname + "\n" + longname + "\nSPEC kept\n-1 2 4\n0 1 0\n", dir);
+      vorne_session::run(dir, load + "SPEC " + longname + "\n" + longname + "\nSPEC kept\n-1 2 4\n0 1 0\n").from_first_prompt();
   EXPECT_NE(out.find(" ?SPEC- A file name has at most 30 characters: " + longname + "\n Filename for output > "),
             std::string::npos)
       << out;

@@ -12,6 +12,7 @@
 #include "qx/units.h"
 #include "session.h"
 #include "system/system.h"
+#include "vorne_session.h"
 
 namespace vorne {
 namespace {
@@ -62,7 +63,7 @@ FortranRows fortran_read(const qxtest::TempDir& dir, const std::string& file) {
 TEST(FortranClient, ReadsWhatSaveWritesAsWeDo) {
   qxtest::TempDir dir;
   qxtest::write_file(dir / "awk.vrn", kAwkward);
-  const qxtest::RunResult run = qxtest::run_program(qxtest::vorne_exe(), "DATA awk\nSAVE out\nEXIT\n", dir.path());
+  const vorne_session::Session run = vorne_session::run(dir, "DATA awk\nSAVE out\nEXIT\n");
   ASSERT_NE(run.out.find("Data saved in file: out.vrn"), std::string::npos) << run.out;
 
   qx::StringInput ours_in(qxtest::read_file(dir / "out.vrn"), 1);
