@@ -25,7 +25,7 @@
 #include "io/lqio.h"
 #include "io/rayfile.h"
 #include "scratch_dir.h"
-#include "app/state.h"
+#include "session/state.h"
 
 namespace {
 

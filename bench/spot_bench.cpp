@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/commands.h"
-#include "app/state.h"
+#include "session/state.h"
 #include "io/rayfile.h"
 #include "scratch_dir.h"
 

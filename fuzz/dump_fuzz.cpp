@@ -15,7 +15,7 @@
 
 #include "analysis/dump.h"
 #include "app/commands.h"
-#include "app/state.h"
+#include "session/state.h"
 #include "io/lqio.h"
 
 namespace {
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lumiray::Ray r;
     const long n = s.ntot;
     for (long i = 1; i <= n; ++i) {
-      check(lumiray::lqio_read(s, i, r));
+      check(lumiray::lqio_read(s.lqio(), i, r));
       check(std::isfinite(r.x) && std::isfinite(r.th) && std::isfinite(r.y) && std::isfinite(r.ph) &&
             std::isfinite(r.d));
     }

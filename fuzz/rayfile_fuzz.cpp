@@ -16,7 +16,7 @@
 #include "analysis/plotdata.h"
 #include "app/commands.h"
 #include "io/lqio.h"
-#include "app/state.h"
+#include "session/state.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ void analyse(const std::string& path) {
   // PROFIL/E (channels), MAP (plane, half width).
   qx::StringOutput out;
   lumiray::Lumiray s(out, std::make_unique<qx::StringInput>("\n\n\n\n\nX\n\n"));
-  if (lumiray::lqio_open(s, 'R', path) != 0) return;
+  if (lumiray::lqio_open(s.lqio(), 'R', path) != 0) return;
   const std::string base = lumiray::base_name(path);
   const std::string written[] = {base + ".agp", base + ".FIT", base + "e.fit"};
   for (const std::string& name : written) std::remove(name.c_str());
@@ -69,16 +69,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   qx::StringOutput out;
   lumiray::Lumiray s(out, std::make_unique<qx::StringInput>(""));
-  const int status = lumiray::lqio_open(s, 'R', path);
+  const int status = lumiray::lqio_open(s.lqio(), 'R', path);
   if (status == 0) {
     check(s.ntot >= 0);
     check(static_cast<std::size_t>(s.ntot) * lumiray::kRayRecordBytes <= size);
     const long count = s.ntot;
     lumiray::Ray r;
-    for (long i = 1; i <= count; ++i) check(lumiray::lqio_read(s, i, r));
-    check(!lumiray::lqio_read(s, count + 1, r));
+    for (long i = 1; i <= count; ++i) check(lumiray::lqio_read(s.lqio(), i, r));
+    check(!lumiray::lqio_read(s.lqio(), count + 1, r));
     check(s.ntot == count);
-    check(lumiray::lqio_read(s, 1, r) == (count >= 1));   // backwards after the end
+    check(lumiray::lqio_read(s.lqio(), 1, r) == (count >= 1));   // backwards after the end
   } else {
     check(s.ntot == 0);
   }

@@ -93,12 +93,12 @@ void deltae_command(Lumiray& s, const std::string& typed) {
     s.out.write(kSameName, name);
     return;
   }
-  if (lqio_open(s, 'W', rearranged) != 0) return;
+  if (lqio_open(s.lqio(), 'W', rearranged) != 0) return;
   s.out.write(kRearranged, rearranged);
   std::array<long, kDeltaBins + 1> counts{};
   const bool written = each_ray(rays, 1, [&](long, const Ray& r) {
     ++counts[static_cast<std::size_t>(delta_bin(r.d, d.lo, spread))];
-    return lqio_write(s, 'W', Ray{std::sqrt(r.th * r.th + r.ph * r.ph), 0.0, r.d, 0.0, 0.0});
+    return lqio_write(s.lqio(), 'W', Ray{std::sqrt(r.th * r.th + r.ph * r.ph), 0.0, r.d, 0.0, 0.0});
   });
   if (!written) {
     s.rays.writer.reset();
@@ -111,7 +111,7 @@ void deltae_command(Lumiray& s, const std::string& typed) {
     file->write(kPoint, d.lo + (k - 1) * spread / (kDeltaBins - 1),
                 100.0 * static_cast<double>(counts[static_cast<std::size_t>(k)]) / static_cast<double>(seen));
   if (!file->commit()) s.out.write(kCannotWrite, name);
-  lqio_open(s, 'E', "");
+  lqio_open(s.lqio(), 'E', "");
 }
 
 }  // namespace lumiray

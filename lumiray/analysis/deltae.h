@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/state.h"
+#include "session/state.h"
 
 namespace lumiray {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "session/state.h"
 
 namespace lumiray {
 

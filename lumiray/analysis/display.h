@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/state.h"
+#include "session/state.h"
 #include "qx/command.h"
 #include "qx/format.h"
 

@@ -80,7 +80,7 @@ void dump_command(Lumiray& s, const std::string& typed) {
   }
   const std::string old_caption = s.caption;
   s.caption = field(caption, kCaptionLength);
-  if (lqio_open(s, 'W', rays_name) != 0) {
+  if (lqio_open(s.lqio(), 'W', rays_name) != 0) {
     s.caption = old_caption;
     return;
   }
@@ -94,7 +94,7 @@ void dump_command(Lumiray& s, const std::string& typed) {
     // A bad record stops the command before anything is committed: the writer is dropped,
     // so an older file of that name stays as it was.
     const bool good = parse_record(record, r);
-    if (!good || !lqio_write(s, 'W', r)) {
+    if (!good || !lqio_write(s.lqio(), 'W', r)) {
       stars.finish();
       if (!good) s.out.write(kBad, count + 1);
       s.rays.writer.reset();
@@ -108,8 +108,8 @@ void dump_command(Lumiray& s, const std::string& typed) {
   }
   stars.finish();
   s.out.write(kCount, count);
-  lqio_close(s, 'W');
-  lqio_open(s, 'R', rays_name);
+  lqio_close(s.lqio(), 'W');
+  lqio_open(s.lqio(), 'R', rays_name);
   s.out.write(kRange, dmin, dmax);
 }
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/state.h"
+#include "session/state.h"
 
 namespace lumiray {
 

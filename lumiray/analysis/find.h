@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/state.h"
+#include "session/state.h"
 #include "qx/command.h"
 
 namespace lumiray {

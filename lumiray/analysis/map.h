@@ -2,7 +2,7 @@
 // (LQMAP), and MAXIMA: the largest extent of the beam in a plane.
 #pragma once
 
-#include "app/state.h"
+#include "session/state.h"
 #include "qx/command.h"
 
 namespace lumiray {

@@ -2,7 +2,7 @@
 // at a chosen plane, on the graphics device or a plot file.
 #pragma once
 
-#include "app/state.h"
+#include "session/state.h"
 #include "qx/command.h"
 
 namespace lumiray {

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "analysis/ray_source.h"
-#include "app/state.h"
+#include "session/state.h"
 #include "qx/command.h"
 
 namespace lumiray {

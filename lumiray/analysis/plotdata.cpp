@@ -32,7 +32,7 @@ std::unique_ptr<qx::FileOutput> open_plot_file(Lumiray& s, const std::string& na
   static const qx::Format kKept{"(1H ,A,' - ',A,' is ',A,'; it is not written over.')"};
   static const qx::Format kFailed{"(1H ,A,' - Unable to open ',A)"};
   static const qx::Format kEmpty{"(1H )"};
-  if (const std::string_view why = kept_file(s, name); !why.empty()) {
+  if (const std::string_view why = kept_file(s.lqio(), name); !why.empty()) {
     s.out.write(kKept, std::string(who), name, std::string(why));
     return nullptr;
   }

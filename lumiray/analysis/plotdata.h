@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/state.h"
+#include "session/state.h"
 #include "qx/units.h"
 
 namespace lumiray {

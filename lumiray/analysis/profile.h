@@ -2,7 +2,7 @@
 // the end of the system, written as a profile file "<base><letter>.fit".
 #pragma once
 
-#include "app/state.h"
+#include "session/state.h"
 #include "qx/command.h"
 
 namespace lumiray {

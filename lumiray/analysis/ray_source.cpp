@@ -20,7 +20,7 @@ long DataSet::count() const { return s_.rays.reader ? s_.ntot : 0; }
 
 bool DataSet::get(long index, Ray& r) {
   if (index < 1 || index > count()) return false;
-  return lqio_read(s_, index, r);
+  return lqio_read(s_.lqio(), index, r);
 }
 
 }  // namespace lumiray

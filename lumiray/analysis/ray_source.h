@@ -4,7 +4,7 @@
 // front to back without seeking.
 #pragma once
 
-#include "app/state.h"
+#include "session/state.h"
 #include "generate/raymap.h"
 
 namespace lumiray {

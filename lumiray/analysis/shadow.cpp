@@ -120,7 +120,7 @@ void shadow_command(Lumiray& s, const std::string& typed) {
   if (!go || *go == 'N') return;
 
   // A new set through a temporary file: a second SHADOW to the same name replaces it.
-  if (lqio_open(s, 'W', name) != 0) {
+  if (lqio_open(s.lqio(), 'W', name) != 0) {
     s.out.write(kCannot, name);
     return;
   }
@@ -130,12 +130,12 @@ void shadow_command(Lumiray& s, const std::string& typed) {
   long passed = 0;
   const bool whole = each_ray(rays, 1, [&](long i, const Ray& r) {
     // The paraxial rays go first, untested, so that the output set has image planes too.
-    if (i <= 2) return lqio_write(s, 'W', r);
+    if (i <= 2) return lqio_write(s.lqio(), 'W', r);
     stars.tick(i - 2);
     const Point p = at_plane(r, z);
     if (!grid_passes(*grid, p.x, p.y)) return true;
     ++passed;
-    return lqio_write(s, 'W', r);
+    return lqio_write(s.lqio(), 'W', r);
   });
   stars.finish();
   // A set cut short or a failed write leaves the older file of that name as it was.
@@ -143,7 +143,7 @@ void shadow_command(Lumiray& s, const std::string& typed) {
     s.rays.writer.reset();
     return;
   }
-  lqio_close(s, 'W');
+  lqio_close(s.lqio(), 'W');
   s.out.write(kDone, total, passed, name);
 }
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/state.h"
+#include "session/state.h"
 #include "qx/command.h"
 
 namespace lumiray {

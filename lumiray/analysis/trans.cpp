@@ -54,14 +54,14 @@ void trans_command(Lumiray& s, const qx::CommandLine& line, const std::string& t
   // The coefficient file's own name with ".bin" would be the file just read.
   const std::string output = base_name(name) + "t.bin";
   s.out.write(kOutput, output);
-  if (lqio_open(s, 'W', output) != 0) {
+  if (lqio_open(s.lqio(), 'W', output) != 0) {
     s.out.write(kCannot);
     return;
   }
   Stars stars(s.out, kStarEvery, kStarsPerLine, kStarIndent);
   const bool whole = each_ray(rays, 1, [&](long i, const Ray& r) {
     stars.tick(i);
-    return !passes_collimator(s.coef, r) || lqio_write(s, 'W', raymap(s.coef, r));
+    return !passes_collimator(s.coef, r) || lqio_write(s.lqio(), 'W', raymap(s.coef, r));
   });
   stars.finish();
   if (!whole) {
@@ -70,8 +70,8 @@ void trans_command(Lumiray& s, const qx::CommandLine& line, const std::string& t
   }
   // The mapped rays are the current set now; the focal positions of the old system are gone.
   s.fake.focus_known = false;
-  lqio_close(s, 'W');
-  lqio_open(s, 'R', output);
+  lqio_close(s.lqio(), 'W');
+  lqio_open(s.lqio(), 'R', output);
   s.out.write(kPassed, s.ntot);
 }
 

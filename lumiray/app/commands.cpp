@@ -99,10 +99,10 @@ void cmd_info(Lumiray& s, const qx::CommandLine&) {
 void cmd_data(Lumiray& s, const qx::CommandLine& line) {
   static const qx::Format kFailed{"(1H ,'Unable to open file: ',A)"};
   const std::string name = file_argument(s, line);
-  if (lqio_open(s, 'R', name) != 0 && !name.empty()) s.out.write(kFailed, ray_file_name(name));
+  if (lqio_open(s.lqio(), 'R', name) != 0 && !name.empty()) s.out.write(kFailed, ray_file_name(name));
 }
 
-void cmd_save(Lumiray& s, const qx::CommandLine& line) { lqio_open(s, 'W', file_argument(s, line)); }
+void cmd_save(Lumiray& s, const qx::CommandLine& line) { lqio_open(s.lqio(), 'W', file_argument(s, line)); }
 
 void cmd_fake(Lumiray& s, const qx::CommandLine& line) { fake_command(s, line); }
 
@@ -211,7 +211,7 @@ void cmd_values(Lumiray& s, const qx::CommandLine& line) {
   s.out.write(kHeader, " C", " ", "  Object X   ", "   Object Th  ", "   Object Y   ", "   Object Ph", "   Object DE");
   Ray r;
   for (long i = 1; i <= n; ++i) {
-    if (!lqio_read(s, i, r)) break;
+    if (!lqio_read(s.lqio(), i, r)) break;
     s.out.write(kRay, 0, r.x, r.th, r.y, r.ph, r.d);
   }
 }
@@ -424,7 +424,7 @@ void run(Lumiray& s) {
 }
 
 void exit_program(Lumiray& s) {
-  lqio_open(s, 'E', "");
+  lqio_open(s.lqio(), 'E', "");
   qx::close_plot_files(s.qx);
   s.running = false;
 }

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "qx/command.h"
-#include "app/state.h"
+#include "session/state.h"
 
 namespace lumiray {
 

@@ -41,7 +41,7 @@ class FileSink : public RaySink {
       s_.out.write(kFull, w->rays() + 1);
       return false;
     }
-    return lqio_write(s_, unit_, r);
+    return lqio_write(s_.lqio(), unit_, r);
   }
 
  private:
@@ -305,7 +305,7 @@ void fake_command(Lumiray& s, const qx::CommandLine& line) {
   const char unit = line.option == 'A' ? 'A' : 'W';
   std::string cof_name = line.option == 'N' ? arg : std::string();
   std::string ray_name = line.option == 'N' && !arg.empty() ? ray_name_beside(arg) : arg;
-  if (!ray_name.empty() && lqio_refuse_current_set(s, ray_file_name(ray_name))) return;
+  if (!ray_name.empty() && lqio_refuse_current_set(s.lqio(), ray_file_name(ray_name))) return;
 
   bool writing = false;      // the ray file is open
   bool any_spread = false;   // some run had an energy spread
@@ -332,7 +332,7 @@ void fake_command(Lumiray& s, const qx::CommandLine& line) {
     static const qx::Format kAppending{"(1H ,' Appending rays to file: ',A)"};
     if (!writing) {
       if (unit == 'A' && !ray_name.empty()) s.out.write(kAppending, ray_file_name(ray_name));
-      if (lqio_open(s, unit, ray_name) != 0) return;
+      if (lqio_open(s.lqio(), unit, ray_name) != 0) return;
       writing = true;
       ray_name = (unit == 'A' ? s.rays.appender : s.rays.writer)->path().string();
     }
@@ -353,8 +353,8 @@ void fake_command(Lumiray& s, const qx::CommandLine& line) {
     if (!again || (*again != 'R' && *again != 'Y')) break;
   }
   if (!writing) return;
-  lqio_close(s, unit);
-  lqio_open(s, 'R', ray_name);
+  lqio_close(s.lqio(), unit);
+  lqio_open(s.lqio(), 'R', ray_name);
   if (any_spread) write_histogram(s);
 }
 

@@ -2,7 +2,7 @@
 // generated rays to a ray file and makes it the current data set.
 #pragma once
 
-#include "app/state.h"
+#include "session/state.h"
 #include "qx/command.h"
 
 namespace lumiray {

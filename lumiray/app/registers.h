@@ -3,7 +3,7 @@
 #pragma once
 
 #include "qx/command.h"
-#include "app/state.h"
+#include "session/state.h"
 
 namespace lumiray {
 

@@ -4,17 +4,9 @@
 #include <optional>
 
 #include "io/coef.h"
+#include "io/rayfile.h"
 
 namespace lumiray {
-
-// One ray: x, y in metres, th, ph in radians (slopes), d the energy deviation in percent.
-struct Ray {
-  double x = 0.0;
-  double th = 0.0;
-  double y = 0.0;
-  double ph = 0.0;
-  double d = 0.0;
-};
 
 // RAYMAP: first- and second-order map of all four coordinates, the third- and fifth-order
 // terms and the chromatic terms of the positions. With nothing loaded the ray comes back

@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "app/dialog.h"
+#include "io/dialog.h"
 #include "qx/coffile.h"
 #include "qx/units.h"
 

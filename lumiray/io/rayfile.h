@@ -13,9 +13,16 @@
 #include <memory>
 #include <string>
 
-#include "generate/raymap.h"
-
 namespace lumiray {
+
+// One ray: x, y in metres, th, ph in radians (slopes), d the energy deviation in percent.
+struct Ray {
+  double x = 0.0;
+  double th = 0.0;
+  double y = 0.0;
+  double ph = 0.0;
+  double d = 0.0;
+};
 
 inline constexpr std::size_t kCaptionLength = 100;
 inline constexpr std::uint32_t kRayBytes = 40;                    // data of one ray record

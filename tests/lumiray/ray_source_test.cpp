@@ -32,7 +32,7 @@ TEST(DataSet, StreamsEveryRayInOrderAndStopsWhereTheFileWasCut) {
   EXPECT_NE(out.text().find(" ?LQSORT - No ray file is open; use DATA or FAKE first.\n"), std::string::npos);
   EXPECT_EQ(set.count(), 0);
 
-  ASSERT_EQ(lumiray::lqio_open(s, 'R', (dir / "set.bin").string()), 0);
+  ASSERT_EQ(lumiray::lqio_open(s.lqio(), 'R', (dir / "set.bin").string()), 0);
   ASSERT_TRUE(set.ready("?LQSORT"));
   ASSERT_EQ(set.count(), 5);
   double sum = 0.0;

@@ -11,7 +11,7 @@
 
 #include "io/lqio.h"
 #include "session.h"
-#include "app/state.h"
+#include "session/state.h"
 
 namespace {
 
@@ -233,19 +233,19 @@ TEST(Lqio, SetHoldsAtMost200000Rays) {
   write_rays(dir / "big.bin", "big", lumiray::kMaxRays + 1);
   qx::StringOutput out;
   lumiray::Lumiray s(out, std::make_unique<qx::StringInput>(""));
-  ASSERT_EQ(lumiray::lqio_open(s, 'R', (dir / "big.bin").string()), 0);
+  ASSERT_EQ(lumiray::lqio_open(s.lqio(), 'R', (dir / "big.bin").string()), 0);
   EXPECT_EQ(s.ntot, lumiray::kMaxRays);
   EXPECT_NE(out.text().find(" 200001 rays in file.\n %LQIO - Only the first 200000 rays are used.\n"),
             std::string::npos)
       << out.text();
   Ray r;
-  EXPECT_TRUE(lumiray::lqio_read(s, 200000, r));
+  EXPECT_TRUE(lumiray::lqio_read(s.lqio(), 200000, r));
   EXPECT_EQ(ray_line(r), ray_line(sample_ray(200000)));
   // An unknown mode letter is taken as R; a failed open keeps the set that was open.
-  EXPECT_NE(lumiray::lqio_open(s, 'x', (dir / "missing.bin").string()), 0);
+  EXPECT_NE(lumiray::lqio_open(s.lqio(), 'x', (dir / "missing.bin").string()), 0);
   EXPECT_NE(out.text().find(" Unknown option to LQIO, R assumed.\n"), std::string::npos);
   EXPECT_EQ(s.ntot, lumiray::kMaxRays);
-  EXPECT_TRUE(lumiray::lqio_read(s, 1, r));
+  EXPECT_TRUE(lumiray::lqio_read(s.lqio(), 1, r));
 }
 
 }  // namespace

@@ -6,17 +6,17 @@
 #include <memory>
 #include <string>
 
+#include "generate/fake.h"
 #include "io/coef.h"
-#include "app/dialog.h"
+#include "io/dialog.h"
+#include "io/lqio.h"
+#include "io/rayfile.h"
 #include "qx/command.h"
 #include "qx/session.h"
 #include "qx/units.h"
-#include "io/rayfile.h"
-#include "generate/fake.h"
 
 namespace lumiray {
 
-inline constexpr int kMaxRays = 200000;      // rays in one ray set, paraxial rays included
 inline constexpr int kMacroDepth = 9;        // nested macro files
 inline constexpr int kRegisters = 10;        // A0..A9 and I0..I9
 inline constexpr std::size_t kDataFileLength = 100;
@@ -25,15 +25,6 @@ inline constexpr std::size_t kDataFileLength = 100;
 struct Registers {
   std::array<double, kRegisters> a{};
   std::array<int, kRegisters> i{};
-};
-
-// The ray files of LQIO: one reading unit (the current data set) and two writing units.
-struct RayFiles {
-  std::unique_ptr<RayReader> reader;   // R: the current data set
-  std::unique_ptr<RayWriter> writer;   // W
-  std::unique_ptr<RayWriter> appender; // A
-  long last_index = 0;                 // index of the last ray read through R (0: none)
-  Ray last_ray;                        // and that ray
 };
 
 // FAKE's settings that outlive one command, and its random-number generator.
@@ -104,6 +95,7 @@ struct Lumiray {
 
   bool echo() { return input.in_macro(); }
   Dialogue dialogue() { return Dialogue{input.current(), out, input.in_macro()}; }
+  RayUnits lqio() { return RayUnits{rays, ntot, caption, data_file, cof_file, dialogue()}; }
 };
 
 }  // namespace lumiray

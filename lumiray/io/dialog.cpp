@@ -1,4 +1,4 @@
-#include "app/dialog.h"
+#include "io/dialog.h"
 
 #include <cmath>
 #include <span>
