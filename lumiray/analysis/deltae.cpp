@@ -40,30 +40,17 @@ int delta_bin(double d, double dmin, double spread) {
 void deltae_command(Lumiray& s, const std::string& typed) {
   static const qx::Format kHead{"(1H ,78('-'),/,1H ,/,1H ,20X,'DELTA E sorting options',/,1H ,/,1H ,78('-'),/,"
                                 "1H ,/,1H )"};
-  static const qx::Format kAsk{"(1H ,11X,'Filename for output > ',$)"};
-  static const qx::Format kCannotWrite{"(1H ,'?DELTAE - Unable to write ',A)"};
-  static const qx::Format kFile{"(1H ,'DE histogram file is: ',A)"};
-  static const qx::Format kRanges{
-      "(1H ,'X-axis spread range: ',1P,G12.5,' to ',1P,G12.5,'micron',/,"
-      "1H ,'Y-axis spread range: ',1P,G12.5,' to ',1P,G12.5,'micron',/,"
-      "1H ,'X-div. spread range: ',1P,G12.5,' to ',1P,G12.5,'milliradians',/,"
-      "1H ,'Y-div. spread range: ',1P,G12.5,' to ',1P,G12.5,'milliradians',/,"
-      "1H ,'      Delta E range: ',1P,G12.5,' to ',1P,G12.5,'?','?')"};
-  static const qx::Format kZero{"(1H ,'%DELTAE - The energy deviations span no finite width: no histogram is written.')"};
-  static const qx::Format kSameName{"(1H ,'?DELTAE - ',A,' names the rearranged ray file; choose another name.')"};
-  static const qx::Format kRearranged{"(1H ,'Rearranged file alpha/DE is: ',A)"};
-  static const qx::Format kAlpha{"(1H ,'Alpha vs. DE in file: ',A)"};
-  static const qx::Format kPoint{"(1H ,1P,G12.5,',',1P,G12.5,',0')"};
-
   s.out.write(kHead);
   DataSet rays(s);
   if (!has_rays(s, rays, "?DELTAE", 1)) return;
+  static const qx::Format kAsk{"(1H ,11X,'Filename for output > ',$)"};
   const std::optional<std::string> asked = name_or_ask(s, typed, kAsk);
   if (!asked) return;
   std::string name = *asked;
   name = output_name(name, ".fit");
   const std::unique_ptr<qx::FileOutput> file = open_plot_file(s, name, qx::FileOutput::Mode::atomic, "?DELTAE");
   if (!file) return;
+  static const qx::Format kFile{"(1H ,'DE histogram file is: ',A)"};
   s.out.write(kFile, name);
 
   Extent x, y, th, ph, d;
@@ -77,8 +64,15 @@ void deltae_command(Lumiray& s, const std::string& typed) {
   });
   if (!whole) return;
   const long seen = rays.count();
+  static const qx::Format kRanges{
+      "(1H ,'X-axis spread range: ',1P,G12.5,' to ',1P,G12.5,'micron',/,"
+      "1H ,'Y-axis spread range: ',1P,G12.5,' to ',1P,G12.5,'micron',/,"
+      "1H ,'X-div. spread range: ',1P,G12.5,' to ',1P,G12.5,'milliradians',/,"
+      "1H ,'Y-div. spread range: ',1P,G12.5,' to ',1P,G12.5,'milliradians',/,"
+      "1H ,'      Delta E range: ',1P,G12.5,' to ',1P,G12.5,'?','?')"};
   s.out.write(kRanges, x.lo, x.hi, y.lo, y.hi, th.lo, th.hi, ph.lo, ph.hi, d.lo, d.hi);
   const double spread = d.hi - d.lo;
+  static const qx::Format kZero{"(1H ,'%DELTAE - The energy deviations span no finite width: no histogram is written.')"};
   // One energy for every ray leaves no width to divide into bins.
   if (!(spread > 0.0) || !std::isfinite(spread)) {
     s.out.write(kZero);
@@ -88,12 +82,14 @@ void deltae_command(Lumiray& s, const std::string& typed) {
   // The rearranged set beside the current one: "DE" before the data file's own name.
   const std::filesystem::path current(s.data_file);
   const std::string rearranged = (current.parent_path() / ("DE" + current.filename().string())).string();
+  static const qx::Format kSameName{"(1H ,'?DELTAE - ',A,' names the rearranged ray file; choose another name.')"};
   // One name for both files would leave only one of them.
   if (std::filesystem::path(name).lexically_normal() == std::filesystem::path(rearranged).lexically_normal()) {
     s.out.write(kSameName, name);
     return;
   }
   if (lqio_open(s.lqio(), 'W', rearranged) != 0) return;
+  static const qx::Format kRearranged{"(1H ,'Rearranged file alpha/DE is: ',A)"};
   s.out.write(kRearranged, rearranged);
   std::array<long, kDeltaBins + 1> counts{};
   const bool written = each_ray(rays, 1, [&](long, const Ray& r) {
@@ -104,12 +100,15 @@ void deltae_command(Lumiray& s, const std::string& typed) {
     s.rays.writer.reset();
     return;
   }
+  static const qx::Format kAlpha{"(1H ,'Alpha vs. DE in file: ',A)"};
   s.out.write(kAlpha, rearranged);
   write_plot_header(*file, s.caption, "DE (%)", "Counts/Total (%)", "5,0");
+  static const qx::Format kPoint{"(1H ,1P,G12.5,',',1P,G12.5,',0')"};
   // Each bin is written at its centre.
   for (int k = 1; k <= kDeltaBins; ++k)
     file->write(kPoint, d.lo + (k - 1) * spread / (kDeltaBins - 1),
                 100.0 * static_cast<double>(counts[static_cast<std::size_t>(k)]) / static_cast<double>(seen));
+  static const qx::Format kCannotWrite{"(1H ,'?DELTAE - Unable to write ',A)"};
   if (!file->commit()) s.out.write(kCannotWrite, name);
   lqio_open(s.lqio(), 'E', "");
 }

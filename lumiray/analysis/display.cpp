@@ -93,23 +93,28 @@ void draw_captions(Lumiray& s, char device, const PlotBox& box, std::string_view
   qx::qxtext(s.qx, 0, device, box.x1 - right, box.y1 + 0.04f * w, kLabelSize, 0.0f, name);
 }
 
-void draw_scale_bar(Lumiray& s, char device, const PlotBox& box, double half_width_um) {
+void draw_scale_bar_at(Lumiray& s, char device, const PlotBox& box, double half_width_um, float x0, float y,
+                       float tick) {
   static const qx::Format kWhole{"(I7)"};
   static const qx::Format kFraction{"(F5.3)"};
   double d = kLongestBar;
   while (d > kShortestBar * 1.5 && d > kBarToHalfWidth * half_width_um) d /= 10.0;
   const float w = box.width();
-  const float y = box.y0 - 0.07f * w, tick = 0.01f * w;
-  const float end = box.x0 + static_cast<float>(d);
-  qx::qxdraw(s.qx, device, box.x0, y + tick, 3);
-  qx::qxdraw(s.qx, device, box.x0, y - tick, 2);
-  qx::qxdraw(s.qx, device, box.x0, y, 3);
+  const float end = x0 + static_cast<float>(d);
+  qx::qxdraw(s.qx, device, x0, y + tick, 3);
+  qx::qxdraw(s.qx, device, x0, y - tick, 2);
+  qx::qxdraw(s.qx, device, x0, y, 3);
   qx::qxdraw(s.qx, device, end, y, 2);
   qx::qxdraw(s.qx, device, end, y + tick, 3);
   qx::qxdraw(s.qx, device, end, y - tick, 2);
   const std::string value = d >= 1.0 ? plot_text(kWhole, {std::lround(d)}) : plot_text(kFraction, {d});
   const std::string label = value + " ^4l^3m^3";
   qx::qxtext(s.qx, 0, device, end + 0.02f * w, y - tick, kLabelSize, 0.0f, label);
+}
+
+void draw_scale_bar(Lumiray& s, char device, const PlotBox& box, double half_width_um) {
+  const float w = box.width();
+  draw_scale_bar_at(s, device, box, half_width_um, box.x0, box.y0 - 0.07f * w, 0.01f * w);
 }
 
 std::string plot_text(const qx::Format& layout, std::initializer_list<qx::FormatArg> args) {

@@ -41,6 +41,10 @@ void draw_captions(Lumiray& s, char device, const PlotBox& box, std::string_view
 // with d no longer than 1.7 times the half width, labelled with d and the micrometre sign.
 void draw_scale_bar(Lumiray& s, char device, const PlotBox& box, double half_width_um);
 
+// The same bar from x0 at height y with ticks tick up and down, where a plot wants it.
+void draw_scale_bar_at(Lumiray& s, char device, const PlotBox& box, double half_width_um, float x0, float y,
+                       float tick);
+
 // One record of a layout as text to draw: without its line end and leading blanks.
 std::string plot_text(const qx::Format& layout, std::initializer_list<qx::FormatArg> args);
 

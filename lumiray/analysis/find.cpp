@@ -45,39 +45,13 @@ double shadow_coefficient(int i, double c, double d, double zs, double g, double
 void find_command(Lumiray& s, const qx::CommandLine& line, const std::string& typed) {
   static const qx::Format kHead{"(1H ,/,1H ,78('-'),/,1H ,20X,'Grid Shadow Pattern Analysis',/,1H ,78('-'),/,"
                                 "1H ,/,1H ,10X,'Obtain aberration coefficients and system parameters')"};
-  static const qx::Format kAsk{"(1H ,'Filename for coefficients > ',$)"};
-  static const qx::Format kUnable{"(1H ,'Unable to continue with FIND.',A)"};
-  static const qx::Format kGrid{"(1H ,' Actual grid period (CR for ',1P,G12.5,' ) micron > ',$)"};
-  static const qx::Format kShadow{"(1H ,'Period of shadows ',1P,G12.5,'+/-',1P,G12.5,/,"
-                                  "1H ,'Period of shadows along axis (with error) mm > ',$)"};
-  static const qx::Format kWidth{"(1H ,'(Optional) Total shadow pattern width (',1P,G12.5,') mm > ',$)"};
-  static const qx::Format kParameters{
-      "(1H ,/,1H ,'Parameters used to calculate grid angle: ',/,"
-      "1H ,12X,'Grid period = ',1P,G12.5,' m',/,"
-      "1H ,'Shadow plane from image = ',1P,G12.5,' m',/,"
-      "1H ,20X,'D01 = ',1P,G12.5,' m/rad',/,"
-      "1H ,' Grid shadow bar period = ',1P,G12.5,' m (+/-',1P,G12.5,')',/,"
-      "1H ,10X,'Pattern width = ',1P,G12.5,' m')"};
-  static const qx::Format kNoAngle{
-      "(1H ,'?FIND - No grid angle fits: the shadow period is shorter than the projected grid period',"
-      "/,1H ,'        or the crossover distance D01 is 0.')"};
-  static const qx::Format kAngles{"(1H ,'Acute grid angle calculated to be ',1P,G12.5,' degrees',/,"
-                                  "1H ,' (True angle ',1P,G12.5,' degrees)',/,"
-                                  "1H ,'Errors +/-',1P,G12.5,',',1P,G12.5,' average +/-',1P,G12.5)"};
-  static const qx::Format kDivergence{"(1H ,' Initial beam divergence used +/- ',1P,G12.5,' mrad')"};
-  static const qx::Format kNoDivergence{"(1H ,'%FIND - Shadow distance or M(2,2) is 0: no beam divergence.')"};
-  static const qx::Format kOrder{"(1H ,'Order of polynomial fitted to grid shadow pattern ( ',I2,' ) > ',$)"};
-  static const qx::Format kBadOrder{"(1H ,'?FIND - The order is a whole number from 1 to 8.')"};
-  static const qx::Format kCalculated{"(1H ,/,1H ,/,1H ,78('-'),/,1H ,'Calculated Coefficients :')"};
-  static const qx::Format kCoefficient{"(1H ,'Polynomial coefficient order ',I1,' ( ',1P,G12.5,' ) mm/mm',I1,' > ',$)"};
-  static const qx::Format kResult{"(1H ,20X,'(x/th',I1,') = ',1P,G12.5,' m/rad',I1,/,1H ,20X,10X,1P,G12.5)"};
-  static const qx::Format kEnd{"(1H ,78('-'),/,1H )"};
-
   s.out.write(kHead);
+  static const qx::Format kAsk{"(1H ,'Filename for coefficients > ',$)"};
   const std::optional<std::string> asked = name_or_ask(s, typed, kAsk);
   if (!asked) return;
   std::string name = *asked;
   const int got = cofrev(s.dialogue(), name, line.option, s.coef);
+  static const qx::Format kUnable{"(1H ,'Unable to continue with FIND.',A)"};
   if (got == 1) s.out.write(kUnable, "\a");
   if (got != 0) return;
   s.cof_file = name;
@@ -87,16 +61,30 @@ void find_command(Lumiray& s, const qx::CommandLine& line, const std::string& ty
   // The x plane, as the coefficients reported below.
   const double d = c.first(1, 2) / c.first(2, 2);
   FindSettings& f = s.find;
+  static const qx::Format kGrid{"(1H ,' Actual grid period (CR for ',1P,G12.5,' ) micron > ',$)"};
   if (!ask_number(s.dialogue(), [&] { s.out.write(kGrid, f.grid_period); }, f.grid_period)) return;
+  static const qx::Format kShadow{"(1H ,'Period of shadows ',1P,G12.5,'+/-',1P,G12.5,/,"
+                                  "1H ,'Period of shadows along axis (with error) mm > ',$)"};
   if (!ask_numbers(s.dialogue(), [&] { s.out.write(kShadow, f.shadow_period, f.shadow_error); }, f.shadow_period,
                    f.shadow_error))
     return;
+  static const qx::Format kWidth{"(1H ,'(Optional) Total shadow pattern width (',1P,G12.5,') mm > ',$)"};
   if (!ask_number(s.dialogue(), [&] { s.out.write(kWidth, f.width); }, f.width)) return;
   const double g = f.grid_period * kMicron, ps = f.shadow_period * kMilli, e = f.shadow_error * kMilli;
   const double w = f.width * kMilli;
+  static const qx::Format kParameters{
+      "(1H ,/,1H ,'Parameters used to calculate grid angle: ',/,"
+      "1H ,12X,'Grid period = ',1P,G12.5,' m',/,"
+      "1H ,'Shadow plane from image = ',1P,G12.5,' m',/,"
+      "1H ,20X,'D01 = ',1P,G12.5,' m/rad',/,"
+      "1H ,' Grid shadow bar period = ',1P,G12.5,' m (+/-',1P,G12.5,')',/,"
+      "1H ,10X,'Pattern width = ',1P,G12.5,' m')"};
   s.out.write(kParameters, g, zs, d, ps, e, w);
 
   const std::optional<double> a = grid_angle(d, zs, g, ps);
+  static const qx::Format kNoAngle{
+      "(1H ,'?FIND - No grid angle fits: the shadow period is shorter than the projected grid period',"
+      "/,1H ,'        or the crossover distance D01 is 0.')"};
   if (!a || !std::isfinite(d)) {
     s.out.write(kNoAngle);
     return;
@@ -105,14 +93,21 @@ void find_command(Lumiray& s, const qx::CommandLine& line, const std::string& ty
   const auto bound = [&](double p) { return grid_angle(d, zs, g, p).value_or(0.0); };
   const double err1 = std::fabs(std::fabs(*a) - std::fabs(bound(ps + e)));
   const double err2 = std::fabs(std::fabs(*a) - std::fabs(bound(ps - e)));
+  static const qx::Format kAngles{"(1H ,'Acute grid angle calculated to be ',1P,G12.5,' degrees',/,"
+                                  "1H ,' (True angle ',1P,G12.5,' degrees)',/,"
+                                  "1H ,'Errors +/-',1P,G12.5,',',1P,G12.5,' average +/-',1P,G12.5)"};
   s.out.write(kAngles, (kPi / 2 - *a) * kDegrees, *a * kDegrees, err1 * kDegrees, err2 * kDegrees,
               (err1 + err2) / 2 * kDegrees);
   const double spread = 2.0 * zs * c.first(2, 2);
+  static const qx::Format kDivergence{"(1H ,' Initial beam divergence used +/- ',1P,G12.5,' mrad')"};
+  static const qx::Format kNoDivergence{"(1H ,'%FIND - Shadow distance or M(2,2) is 0: no beam divergence.')"};
   if (spread != 0.0 && std::isfinite(w / spread))
     s.out.write(kDivergence, w / spread * 1000.0);
   else
     s.out.write(kNoDivergence);
 
+  static const qx::Format kOrder{"(1H ,'Order of polynomial fitted to grid shadow pattern ( ',I2,' ) > ',$)"};
+  static const qx::Format kBadOrder{"(1H ,'?FIND - The order is a whole number from 1 to 8.')"};
   while (true) {
     double order = f.order;
     if (!ask_number(s.dialogue(), [&] { s.out.write(kOrder, f.order); }, order)) return;
@@ -123,13 +118,17 @@ void find_command(Lumiray& s, const qx::CommandLine& line, const std::string& ty
     }
     s.out.write(kBadOrder);
   }
+  static const qx::Format kCalculated{"(1H ,/,1H ,/,1H ,78('-'),/,1H ,'Calculated Coefficients :')"};
   s.out.write(kCalculated);
+  static const qx::Format kCoefficient{"(1H ,'Polynomial coefficient order ',I1,' ( ',1P,G12.5,' ) mm/mm',I1,' > ',$)"};
+  static const qx::Format kResult{"(1H ,20X,'(x/th',I1,') = ',1P,G12.5,' m/rad',I1,/,1H ,20X,10X,1P,G12.5)"};
   for (int i = 1; i <= f.order; ++i) {
     double& ci = f.coefficients[static_cast<std::size_t>(i - 1)];
     if (!ask_number(s.dialogue(), [&] { s.out.write(kCoefficient, i, ci, i); }, ci)) return;
     const double k = shadow_coefficient(i, ci, d, zs, g, ps, c.first(2, 2), *a);
     s.out.write(kResult, i, k, i, k);
   }
+  static const qx::Format kEnd{"(1H ,78('-'),/,1H )"};
   s.out.write(kEnd);
 }
 

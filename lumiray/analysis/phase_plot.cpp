@@ -92,25 +92,11 @@ std::optional<std::array<double, 2>> ask_limits(Lumiray& s, char letter, double 
   return std::array<double, 2>{a, b};
 }
 
-// MAP's scale bar, when scale drawing is on and the horizontal axis is a position: the largest
-// power of ten d um, from 1000000 down to 0.001, no longer than 1.7 times the half range,
-// drawn inside the frame above its lower left corner (the tick labels take the room below).
+// MAP's scale bar, when scale drawing is on and the horizontal axis is a position, drawn
+// inside the frame above its lower left corner (the tick labels take the room below).
 void draw_scale(Lumiray& s, char device, const PlotBox& box, float vrange) {
-  static const qx::Format kWhole{"(I7)"};
-  static const qx::Format kFraction{"(F5.3)"};
-  const double half = (box.x1 - box.x0) / 2.0;
-  double d = 1.0e6;
-  while (d > 1.5e-3 && d > 1.7 * half) d /= 10.0;
-  const float x0 = box.x0 + 0.05f * (box.x1 - box.x0), x1 = x0 + static_cast<float>(d);
-  const float y = box.y0 + 0.08f * vrange, tick = 0.015f * vrange;
-  qx::qxdraw(s.qx, device, x0, y + tick, 3);
-  qx::qxdraw(s.qx, device, x0, y - tick, 2);
-  qx::qxdraw(s.qx, device, x0, y, 3);
-  qx::qxdraw(s.qx, device, x1, y, 2);
-  qx::qxdraw(s.qx, device, x1, y + tick, 3);
-  qx::qxdraw(s.qx, device, x1, y - tick, 2);
-  const std::string value = d >= 1.0 ? plot_text(kWhole, {std::lround(d)}) : plot_text(kFraction, {d});
-  qx::qxtext(s.qx, 0, device, x1 + 0.02f * (box.x1 - box.x0), y - tick, kLabelSize, 0.0f, value + " ^4l^3m^3");
+  const float x0 = box.x0 + 0.05f * (box.x1 - box.x0);
+  draw_scale_bar_at(s, device, box, (box.x1 - box.x0) / 2.0, x0, box.y0 + 0.08f * vrange, 0.015f * vrange);
 }
 
 // The framed axes with their titles, the caption block and the rays inside the limits.

@@ -32,28 +32,26 @@ bool passes_collimator(const CoefficientSet& c, const Ray& r) {
 void trans_command(Lumiray& s, const qx::CommandLine& line, const std::string& typed) {
   static const qx::Format kHead{"(1H ,78('-'),/,1H ,20X,'Transfer the present rayset with a power series',/,"
                                 "1H ,78('-'),/,1H )"};
-  static const qx::Format kAsk{"(1H ,'Filename for aberration coefficients > ',$)"};
-  static const qx::Format kObtain{"(1H ,/,1H ,'<<< Obtain aberration coefficients and system',' parameters >>> ')"};
-  static const qx::Format kNoCoefficients{"(1H ,'Error getting coefficients')"};
-  static const qx::Format kOutput{"(1H ,'Rays passed are written to ',A)"};
-  static const qx::Format kCannot{"(1H ,'Unable to open output file')"};
-  static const qx::Format kPassed{"(1H ,I6,' rays passed through to end of system.')"};
-
   s.out.write(kHead);
   DataSet rays(s);
   if (!rays.ready("?TRANS")) return;
+  static const qx::Format kAsk{"(1H ,'Filename for aberration coefficients > ',$)"};
   const std::optional<std::string> asked = name_or_ask(s, typed, kAsk);
   if (!asked) return;
   std::string name = *asked;
+  static const qx::Format kObtain{"(1H ,/,1H ,'<<< Obtain aberration coefficients and system',' parameters >>> ')"};
   s.out.write(kObtain);
   // A failed read keeps the previous coefficient set.
   const int got = cofrev(s.dialogue(), name, line.option, s.coef);
+  static const qx::Format kNoCoefficients{"(1H ,'Error getting coefficients')"};
   if (got == 1) s.out.write(kNoCoefficients);
   if (got != 0) return;
   s.cof_file = name;
   // The coefficient file's own name with ".bin" would be the file just read.
   const std::string output = base_name(name) + "t.bin";
+  static const qx::Format kOutput{"(1H ,'Rays passed are written to ',A)"};
   s.out.write(kOutput, output);
+  static const qx::Format kCannot{"(1H ,'Unable to open output file')"};
   if (lqio_open(s.lqio(), 'W', output) != 0) {
     s.out.write(kCannot);
     return;
@@ -72,6 +70,7 @@ void trans_command(Lumiray& s, const qx::CommandLine& line, const std::string& t
   s.fake.focus_known = false;
   lqio_close(s.lqio(), 'W');
   lqio_open(s.lqio(), 'R', output);
+  static const qx::Format kPassed{"(1H ,I6,' rays passed through to end of system.')"};
   s.out.write(kPassed, s.ntot);
 }
 
