@@ -90,15 +90,33 @@ std::optional<double> value_for_all_rows(Vorne& v, const qx::CommandLine& line, 
   return value;
 }
 
-// ROTN/I and DISP/I: asks each adjustable lens in turn until its answer is accepted. The end
-// of input stops the round; answers already given stay.
-void ask_each_lens(Vorne& v, const std::function<qx::Answer(int iz, const TypeCode& t)>& ask) {
+// ROTN and DISP share their three forms: Z or A followed by a value sets every row
+// (set_all(x), which also says what it did), /I asks each adjustable lens in turn until its
+// answer is accepted (the end of input stops the round; answers already given stay), and
+// anything else is the report.
+struct OffsetCommand {
+  const qx::Format& bad;                                        // no number after the A
+  std::function<void(double x, bool zeroed)> set_all;
+  std::function<qx::Answer(int iz, const TypeCode& t)> ask;     // one lens at the /I prompt
+  void (*report)(Vorne&, const qx::CommandLine&);
+};
+
+void run_offset_command(Vorne& v, const qx::CommandLine& line, const OffsetCommand& c) {
+  const char letter = line.arg_letter();
+  if (letter == 'Z' || letter == 'A') {
+    if (const std::optional<double> x = value_for_all_rows(v, line, c.bad)) c.set_all(*x, letter == 'Z');
+    return;
+  }
+  if (line.option != 'I') {
+    c.report(v, line);
+    return;
+  }
   const LensSystem& s = v.sys;
   for (int iz = kFirstElementRow; iz <= s.izend; ++iz) {
     if (!adjustable_lens(s, iz)) continue;
     const TypeCode t = s.type_at(iz);
     for (;;) {
-      const qx::Answer a = ask(iz, t);
+      const qx::Answer a = c.ask(iz, t);
       if (a == qx::Answer::end) return;
       if (a == qx::Answer::accepted) break;
     }
@@ -264,24 +282,17 @@ void cmd_rotn(Vorne& v, const qx::CommandLine& line) {
   static const qx::Format kBad{"(1H ,'?ROTN- No number after the letter: ',A)"};
   static const qx::Format kAsk{"(1H ,I2,1X,A,1X,A,' Rotation = ',F10.4,' rad > ',$)"};
   LensSystem& s = v.sys;
-  const char letter = line.arg_letter();
-  if (letter == 'Z' || letter == 'A') {
-    const std::optional<double> x = value_for_all_rows(v, line, kBad);
-    if (!x) return;
-    for (int iz = 1; iz <= s.izend; ++iz) s.rotation(iz) = *x * kPi;
-    if (letter == 'Z') v.term.write(kZeroed);
-    if (*x != 0.0) v.term.write(kAllSet, *x);
-    return;
-  }
-  if (line.option == 'I') {
-    ask_each_lens(v, [&](int iz, const TypeCode& t) {
-      v.term.write(kAsk, iz, polarity_name(t.polarity), element_name(t.type), s.rotation(iz));
-      double unused = 0.0;
-      return qx::qxread(v.in(), v.term, v.input.in_macro(), s.rotation(iz), unused);
-    });
-    return;
-  }
-  rotation_report(v, line);
+  const auto set_all = [&](double x, bool zeroed) {
+    for (int iz = 1; iz <= s.izend; ++iz) s.rotation(iz) = x * kPi;
+    if (zeroed) v.term.write(kZeroed);
+    if (x != 0.0) v.term.write(kAllSet, x);
+  };
+  const auto ask = [&](int iz, const TypeCode& t) {
+    v.term.write(kAsk, iz, polarity_name(t.polarity), element_name(t.type), s.rotation(iz));
+    double unused = 0.0;
+    return qx::qxread(v.in(), v.term, v.input.in_macro(), s.rotation(iz), unused);
+  };
+  run_offset_command(v, line, {kBad, set_all, ask, rotation_report});
 }
 
 void cmd_disp(Vorne& v, const qx::CommandLine& line) {
@@ -289,25 +300,15 @@ void cmd_disp(Vorne& v, const qx::CommandLine& line) {
   static const qx::Format kBad{"(1H ,'?DISP- No number after the letter: ',A)"};
   static const qx::Format kAsk{"(1H ,I2,1X,A,1X,A,' Displacement (x,y) = ',F10.4,',',F10.4,' (m) > ',$)"};
   LensSystem& s = v.sys;
-  const char letter = line.arg_letter();
-  if (letter == 'Z' || letter == 'A') {
-    const std::optional<double> x = value_for_all_rows(v, line, kBad);
-    if (!x) return;
-    for (int iz = 1; iz <= s.izend; ++iz) {
-      s.dx(iz) = *x;
-      s.dy(iz) = *x;
-    }
-    if (*x != 0.0) v.term.write(kAllSet, *x);
-    return;
-  }
-  if (line.option == 'I') {
-    ask_each_lens(v, [&](int iz, const TypeCode& t) {
-      v.term.write(kAsk, iz, polarity_name(t.polarity), element_name(t.type), s.dx(iz), s.dy(iz));
-      return qx::qxread(v.in(), v.term, v.input.in_macro(), s.dx(iz), s.dy(iz));
-    });
-    return;
-  }
-  displacement_report(v, line);
+  const auto set_all = [&](double x, bool) {
+    for (int iz = 1; iz <= s.izend; ++iz) s.dx(iz) = s.dy(iz) = x;
+    if (x != 0.0) v.term.write(kAllSet, x);
+  };
+  const auto ask = [&](int iz, const TypeCode& t) {
+    v.term.write(kAsk, iz, polarity_name(t.polarity), element_name(t.type), s.dx(iz), s.dy(iz));
+    return qx::qxread(v.in(), v.term, v.input.in_macro(), s.dx(iz), s.dy(iz));
+  };
+  run_offset_command(v, line, {kBad, set_all, ask, displacement_report});
 }
 
 }  // namespace vorne

@@ -174,12 +174,12 @@ void cmd_ptf(Vorne& v, const qx::CommandLine& line) {
   if (!require_system(v)) return;
   const char letter = line.arg_letter();
   if (letter != ' ') v.units.letter = letter;
-  std::array<int, 21> counter{};
+  std::array<int, kLastNamedType + 1> counter{};
   LensSystem& s = v.sys;
   for (int r = kFirstElementRow; r <= s.izend; ++r) {
     const TypeCode t = s.type_at(r);
     if (t.polarity == 0) continue;
-    const int count = ++counter[static_cast<std::size_t>(std::clamp(t.type, 0, 20))];
+    const int count = ++counter[static_cast<std::size_t>(std::clamp(t.type, 0, kLastNamedType))];
     if (!ptf_lens(v, r, count)) return;
   }
 }

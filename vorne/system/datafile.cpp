@@ -54,9 +54,11 @@ void write_record(qx::Output& out, double code, std::span<const double> values, 
 }
 
 // The name of a row in the listing: rows whose type is no element (the particle row among
-// them) are named as collimators.
+// them) are listed under the collimator's name.
+constexpr int kNoElementListedAs = kCollimator;
+
 std::string_view listing_name(const TypeCode& t) {
-  if (t.type == kParticle || t.type > 20) return type_name(kCollimator);
+  if (t.type == kParticle || t.type > kLastNamedType) return type_name(kNoElementListedAs);
   return element_name(t.type);
 }
 

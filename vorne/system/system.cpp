@@ -14,7 +14,6 @@ namespace vorne {
 namespace {
 
 constexpr double kCodeLimit = 100.0;   // two digits before the point
-constexpr int kLastNamedType = 20;
 
 constexpr std::array<std::string_view, kLastNamedType> kTypeNames = {
     "Beam data ", "Dipole    ", "Drift     ", "Quadrupole", "Collimator", "Sextupole ", "V. Selec. ",

@@ -96,6 +96,8 @@ int code_class(double itype);
 double code_as_read(double itype);
 
 // ---- Name tables ------------------------------------------------------------------------------
+inline constexpr int kLastNamedType = 20;   // the name tables cover internal types 1..20
+
 // Type name (10 characters) of an internal type 1..20; "?         " for any other.
 std::string_view type_name(int type);
 // The name an element is shown with: as type_name, except that the electrostatic dipole (12)
