@@ -21,9 +21,8 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 # Only what the demo runs: the two programs (and the library they link), not the test suite.
-DEMO_TARGETS = vorne lumiray
 programs: configure
-	@cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_TARGETS)
+	@cmake --build $(BUILD) -j $(JOBS) --target programs
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

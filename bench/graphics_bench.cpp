@@ -2,7 +2,10 @@
 // file, an SVG file and onto the terminal stream.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 
 #include "qx/plot.h"
 #include "qx/session.h"
@@ -46,6 +49,30 @@ BENCHMARK(BM_HpglMap)->Unit(benchmark::kMillisecond);
 // Dots on the same milli-inch of the page are written once.
 void BM_SvgMap(benchmark::State& state) { file_map(state, 'V', qx::svg_close); }
 BENCHMARK(BM_SvgMap)->Unit(benchmark::kMillisecond);
+
+// A beam of 194483 rays, dense in the middle, spread over the page: most dots are distinct.
+void BM_SvgBeamMap(benchmark::State& state) {
+  constexpr int kRays = 194483;
+  const ScratchDir dir("qx_bench");
+  qx::StringOutput out;
+  qx::StringInput in("");
+  std::uintmax_t bytes = 0;
+  for (auto _ : state) {
+    qx::Session s(out);
+    qx::qxplot(s, in, out, 0, 1.4142135f, 'V', -1, 1, -1, 1);
+    for (int i = 0; i < kRays; ++i) {
+      const double r = std::pow(static_cast<double>(i) / kRays, 2.0), t = i * 2.39996;
+      const float x = static_cast<float>(r * std::cos(t)), y = static_cast<float>(r * std::sin(t));
+      qx::qxdraw(s, 'V', x, y, 3);
+      qx::qxdraw(s, 'V', x, y, 2);
+    }
+    qx::svg_close(s);
+    bytes = std::filesystem::file_size(s.gfx.svg.name);
+  }
+  state.counters["file_MB"] = static_cast<double>(bytes) / 1.0e6;
+  state.SetItemsProcessed(state.iterations() * kRays);
+}
+BENCHMARK(BM_SvgBeamMap)->Unit(benchmark::kMillisecond);
 
 void BM_TerminalMap(benchmark::State& state) {
   qx::StringOutput out;

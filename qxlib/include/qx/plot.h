@@ -69,8 +69,8 @@ struct Graphics {
   std::string terminal = "/dev/tty";
 };
 
-// QXPLOT: begins a plot on the device of the letter (plot_device_for: blank or S screen,
-// Q PostScript, H or P HPGL, V SVG, U none, O not available). k is handed to the HPGL writer (0 orientation by option, 1 x-axis
+// QXPLOT: begins a plot on the device of the letter (plot_device_for: blank or S screen, Q PostScript,
+// H or P HPGL, V SVG, U none, O not available). k is handed to the HPGL writer (0 orientation by option, 1 x-axis
 // horizontal, 2 vertical). Returns 0, or 1 when the plot cannot be started.
 int qxplot(Session& s, Input& in, Output& out, int k, float a, char device, float x0, float x1, float y0,
            float y1);
