@@ -97,7 +97,8 @@ TEST(EditingSession, TypeCodeEditsIllegalSupraAndSystemEnd) {
   // Row 7 (drift 0.5 m): 1.00 is refused and asked again, 24.00 makes it a supra quadrupole,
   // whose length, field and radius are asked next with the lens headings.
   const std::string out =
-      vorne_session::run(dir, loaded(dir) + "ELEMEN 7\ny\n1.00\n24.00\n\n0.2\n0.003\nELEMEN 4\ny\n9.00\nSAVE out\n").from_first_prompt();
+      vorne_session::run(dir, loaded(dir) + "ELEMEN 7\ny\n1.00\n24.00\n\n0.2\n0.003\nELEMEN 4\ny\n9.00\nSAVE out\n")
+          .from_first_prompt();
   EXPECT_NE(out.find("                Changing element  7\n"
                      "            Drift       Type code =   3.0000      new >  %ELEM-       1.00 Illegal type code\n"
                      "            Drift       Type code =   3.0000      new > "
@@ -120,7 +121,8 @@ TEST(EditingSession, TypeCodeEditsIllegalSupraAndSystemEnd) {
 TEST(EditingSession, CodesOutsideTheTableAreIllegal) {
   TempDir dir;
   // A code must lie in [0, 100): 100 and -4.10 are refused like 1.00, and asked again.
-  const std::string out = vorne_session::run(dir, loaded(dir) + "ELEMEN 7\ny\n100\n-4.10\n9\nSAVE out\n").from_first_prompt();
+  const std::string out =
+      vorne_session::run(dir, loaded(dir) + "ELEMEN 7\ny\n100\n-4.10\n9\nSAVE out\n").from_first_prompt();
   EXPECT_NE(out.find(" %ELEM-     100.00 Illegal type code\n"), std::string::npos) << out;
   EXPECT_NE(out.find(" %ELEM-      -4.10 Illegal type code\n"), std::string::npos) << out;
   EXPECT_EQ(saved(dir, "out.vrn").p(7, 1), 3.0);
@@ -152,7 +154,8 @@ TEST(EditingSession, TheSystemEndKeepsItsCode) {
 
 TEST(EditingSession, ParticleEnergyEditReachesSave) {
   TempDir dir;
-  const std::string out = vorne_session::run(dir, loaded(dir) + "ELEMEN 1\ny\n\n\n3.5\n\nSAVE out\n").from_first_prompt();
+  const std::string out =
+      vorne_session::run(dir, loaded(dir) + "ELEMEN 1\ny\n\n\n3.5\n\nSAVE out\n").from_first_prompt();
   EXPECT_NE(out.find("                Changing element  1\n"
                      "            Particle    Type code =     0.00\n"
                      "            Particle       Charge =   1.0000      new > "),
@@ -171,7 +174,8 @@ TEST(EditingSession, AbandonedReviewsAndEditsLeaveTheTable) {
   write_file(dir / "b.vcm", "ELEMEN 4\n");
   write_file(dir / "c.vcm", "ELEMEN 4\ny\n\n0.12\n");
   // (the end of a macro stores the diagnostic level -2: DIAG puts the level back)
-  vorne_session::run(dir, loaded(dir) + "SAVE before\n@a\n@b\nDIAG -1\nSAVE after\n@c\nSAVE edited\n").from_first_prompt();
+  vorne_session::run(dir, loaded(dir) + "SAVE before\n@a\n@b\nDIAG -1\nSAVE after\n@c\nSAVE edited\n")
+      .from_first_prompt();
   EXPECT_EQ(read_file(dir / "after.vrn"), read_file(dir / "before.vrn"));
   const vorne::LensSystem r = saved(dir, "edited.vrn");
   EXPECT_EQ(r.p(4, 2), 0.12);
@@ -211,7 +215,9 @@ TEST(EditingSession, CoupleMapsLabelsCodesAndLinks) {
 
 TEST(EditingSession, InsertThenRemoveGivesTheSystemBack) {
   TempDir dir;
-  const std::string out = vorne_session::run(dir, loaded(dir) + "SAVE before\nINSERT 2\nSAVE inserted\nREMOVE 3\nSAVE after\n").from_first_prompt();
+  const std::string out =
+      vorne_session::run(dir, loaded(dir) + "SAVE before\nINSERT 2\nSAVE inserted\nREMOVE 3\nSAVE after\n")
+          .from_first_prompt();
   EXPECT_NE(out.find(" No. of elements changed by  1 to  9\n"), std::string::npos) << out;
   EXPECT_NE(out.find(" No. of elements changed by -1 to  8\n"), std::string::npos) << out;
   const vorne::LensSystem inserted = saved(dir, "inserted.vrn");
@@ -227,8 +233,10 @@ TEST(EditingSession, InsertAndRemoveRefusals) {
   // The System End cannot be removed or followed; rows 1 and 2 stay; a cancelled question
   // does nothing.
   write_file(dir / "ask.vcm", "INSERT\n");
-  const std::string out = vorne_session::run(dir, loaded(dir) + "SAVE before\nREMOVE 2\nINSERT 1\nINSERT 8\nREMOVE 8\nINSERT 9\n"
-                                            "REMOVE\n0\n@ask\nDIAG -1\nSAVE after\n").from_first_prompt();
+  const std::string out = vorne_session::run(dir, loaded(dir) +
+                                                      "SAVE before\nREMOVE 2\nINSERT 1\nINSERT 8\nREMOVE 8\nINSERT 9\n"
+                                                      "REMOVE\n0\n@ask\nDIAG -1\nSAVE after\n")
+                              .from_first_prompt();
   EXPECT_NE(out.find(kPrompt + " Cannot remove beam or particle element.\n" + kPrompt +
                      " Cannot insert an element there.\n" + kPrompt + " Last element is number  7\n" + kPrompt +
                      " Last element is number  7\n" + kPrompt + " Last element is number  7\n" + kPrompt +
@@ -243,7 +251,8 @@ TEST(EditingSession, FullTableRefusesInsertButNotRemove) {
   std::string full = " Full\n 0.00, 1.0, 1.00728, 3.0, -1.0\n 1.00, 0, 0, 0, 0, 0\n";
   for (int i = 3; i <= 39; ++i) full += " 3.00, " + std::to_string(i) + ", 0, 0\n";
   full += " 9.00, 0, 0, 0\n";
-  const std::string out = vorne_session::run(dir, loaded(dir, full) + "INSERT 5\nREMOVE 5\nSAVE out\n").from_first_prompt();
+  const std::string out =
+      vorne_session::run(dir, loaded(dir, full) + "INSERT 5\nREMOVE 5\nSAVE out\n").from_first_prompt();
   EXPECT_NE(out.find(" System already of maximum number of elements\n"), std::string::npos) << out;
   EXPECT_NE(out.find(" No. of elements changed by -1 to 39\n"), std::string::npos) << out;
   const vorne::LensSystem r = saved(dir, "out.vrn");

@@ -88,7 +88,9 @@ std::string ptf_line(int row, const std::string& label, const std::string& kind,
 
 TEST(FittingSession, PtfGaussKilovoltsAndConstantLenses) {
   TempDir dir;
-  const std::string out = vorne_session::run(dir, load_text(dir, kLenses) + "PTF G\n4000\n\n\nPTF T\n\n\n\nPTF V\n\n\n\nSAVE out\n").from_first_prompt();
+  const std::string out =
+      vorne_session::run(dir, load_text(dir, kLenses) + "PTF G\n4000\n\n\nPTF T\n\n\n\nPTF V\n\n\n\nSAVE out\n")
+          .from_first_prompt();
   // Gauss for the magnetic lenses; the electric one stays in kilovolts under G.
   EXPECT_NE(out.find(ptf_line(4, "Variable", "Magn", 1, 5000.0, "Gauss") +
                      ptf_line(6, "Constant", "Elec", 2, 5.0, "kV   ") +
@@ -106,7 +108,8 @@ TEST(FittingSession, PtfStrengthAndPhaseAreSquareRootsWithTheFieldsSign) {
   const double p = momentum(3.0, 1.00728);
   const double k4 = kE * 0.5 / (0.01 * p);    // K of the 0.5 T lens, 1/m^2
   const double k8 = kE * -0.2 / (0.01 * p);
-  const std::string out = vorne_session::run(dir, load_text(dir, kLenses) + "PTF B\n\n\n-10\nPTF H\n\n\n\nSAVE out\n").from_first_prompt();
+  const std::string out =
+      vorne_session::run(dir, load_text(dir, kLenses) + "PTF B\n\n\n-10\nPTF H\n\n\n\nSAVE out\n").from_first_prompt();
   EXPECT_NE(out.find(ptf_line(4, "Variable", "Magn", 1, std::sqrt(k4), "Beta ")), std::string::npos) << out;
   EXPECT_NE(out.find(ptf_line(8, "Constant", "Magn", 3, -std::sqrt(-k8), "Beta ")), std::string::npos) << out;
   // -10 /m stores the field of K = -100: B = -100 a p / e.
@@ -120,7 +123,8 @@ TEST(FittingSession, PtfStrengthAndPhaseAreSquareRootsWithTheFieldsSign) {
 
 TEST(FittingSession, PtfAmpereTurnsGradientAndSmallValuesInGForm) {
   TempDir dir;
-  const std::string out = vorne_session::run(dir, load_text(dir, kLenses) + "PTF A\n\n\n\nPTF F\n\n\n\n").from_first_prompt();
+  const std::string out =
+      vorne_session::run(dir, load_text(dir, kLenses) + "PTF A\n\n\n\nPTF F\n\n\n\n").from_first_prompt();
   EXPECT_NE(out.find(ptf_line(4, "Variable", "Magn", 1, 0.5 * 0.01 / (2 * kMu0), "AmpTn")), std::string::npos) << out;
   EXPECT_NE(out.find(ptf_line(4, "Variable", "Magn", 1, 0.5 / 0.01, "Fd Gr")), std::string::npos) << out;
   // From 1E4 on (and below 0.001) the value is written 1P,G11.4.
@@ -173,7 +177,8 @@ TEST(FittingSession, PEndOfInputKeepsTheAnswersGiven) {
 
 TEST(FittingSession, PShowsEachGroupAndAppliesItWithItsSigns) {
   TempDir dir;
-  const std::string out = vorne_session::run(dir, load_shipped(dir, "quadruplet_detuned.vrn") + "P\n0.1\n\nSAVE out\n").from_first_prompt();
+  const std::string out =
+      vorne_session::run(dir, load_shipped(dir, "quadruplet_detuned.vrn") + "P\n0.1\n\nSAVE out\n").from_first_prompt();
   EXPECT_NE(out.find(" Lenses with coupling code  1 have fields " + edit_g(0.0886491336764852, 12, 5, 1) +
                      " new >  Lenses with coupling code  2 have fields " + edit_g(0.235692, 12, 5, 1) + " new > "),
             std::string::npos)
@@ -214,7 +219,8 @@ TEST(FittingSession, SReportsTheAstigmatism) {
   EXPECT_NEAR(number_after(out, "(Y/PH) = "), s(3, 4), 1E-4 * std::fabs(s(3, 4)));
   EXPECT_NE(out.find(" m/rad\n                       (Y/PH) = "), std::string::npos);
   // /I: the image-side form, labelled C10 and C01.
-  const std::string image = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "S/I\n").from_first_prompt();
+  const std::string image =
+      vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "S/I\n").from_first_prompt();
   EXPECT_NE(image.find(" sti>         Astigmatism       C10 = "), std::string::npos) << image;
   EXPECT_NE(image.find(" m/rad\n                          C01 = "), std::string::npos) << image;
 }
@@ -251,7 +257,8 @@ TEST(FittingSession, StigXAndStigYFitOnlyTheirTerm) {
   for (const Case c : {Case{"STIG/X\n", s(1, 2), "(X/TH) = ", "(Y/PH) = "},
                        Case{"STIG/Y\n", s(3, 4), "(Y/PH) = ", "(X/TH) = "}}) {
     TempDir dir;
-    const std::string out = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + c.command).from_first_prompt();
+    const std::string out =
+        vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + c.command).from_first_prompt();
     const std::vector<TraceLine> t = stig_trace(out);
     ASSERT_FALSE(t.empty()) << out;
     // Its objective is that term alone (the combined value would include the other).
@@ -264,7 +271,8 @@ TEST(FittingSession, StigXAndStigYFitOnlyTheirTerm) {
 
 TEST(FittingSession, StigAtLevelMinusSixFitsTheImageDistances) {
   TempDir dir;
-  const std::string out = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "DIAG -6\nSTIG\nSTIG\n").from_first_prompt();
+  const std::string out =
+      vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "DIAG -6\nSTIG\nSTIG\n").from_first_prompt();
   const std::size_t second = out.rfind("Initial combined image distance error = ");
   ASSERT_NE(second, std::string::npos) << out;
   const std::vector<TraceLine> t = stig_trace(out.substr(0, second));
@@ -281,7 +289,8 @@ TEST(FittingSession, StigAtLevelMinusSixFitsTheImageDistances) {
 
 TEST(FittingSession, StigRestoresAPositiveDiagnosticLevelToQuiet) {
   TempDir dir;
-  const std::string out = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "DIAG 3\nSTIG\nDIAG\n\n").from_first_prompt();
+  const std::string out =
+      vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "DIAG 3\nSTIG\nDIAG\n\n").from_first_prompt();
   EXPECT_NE(out.find(" Current diagnostic is  -1 > "), std::string::npos) << out;
 }
 
@@ -293,7 +302,9 @@ const std::string kAstigmatismMasks = "1 4 3 1\n1 8 3 1\n1 6 3 2\n1/\n1 1 2 0\n1
 TEST(FittingSession, MaskFitsTheAstigmatismOverTwoVariables) {
   TempDir dir;
   const Mat4 s = detuned_triplet();
-  const std::string out = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "MASK\n" + kAstigmatismMasks).from_first_prompt();
+  const std::string out =
+      vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "MASK\n" + kAstigmatismMasks)
+          .from_first_prompt();
   EXPECT_NE(out.find(" Enter the variable mask\n"
                      "    0   0   0   0     >     0   0   0   0     >     0   0   0   0     >     0   0   0   0     > "
                      "                         1    4    3    1\n"
@@ -312,9 +323,11 @@ TEST(FittingSession, MaskZeroesTheSphericalAberrationWithTwoOctupoles) {
   TempDir dir;
   // Class 7, coefficient 1 of both planes: P and PB of the system over the two octupole
   // fields. STIG first turns the warning switch on; the fit's own walks still print no notes.
-  const std::string out = vorne_session::run(dir, load_shipped(dir, "octupole_triplet.vrn") + "STIG\nMASK\n1 4 3 1\n1 10 3 2\n1/\n"
-                                  "7 1 1 0\n7 2 1 0\n1/\nMASK V\n/\n/\n/\n/\n/\n/\n"
-                                  "MASK V\n/\n/\n/\n9 1 1 0\n/\n/\n").from_first_prompt();
+  const std::string out = vorne_session::run(dir, load_shipped(dir, "octupole_triplet.vrn") +
+                                                      "STIG\nMASK\n1 4 3 1\n1 10 3 2\n1/\n"
+                                                      "7 1 1 0\n7 2 1 0\n1/\nMASK V\n/\n/\n/\n/\n/\n/\n"
+                                                      "MASK V\n/\n/\n/\n9 1 1 0\n/\n/\n")
+                              .from_first_prompt();
   const std::size_t mask = out.find("Enter the variable mask");
   ASSERT_NE(mask, std::string::npos) << out;
   const double initial = number_after(out, "Initial quadrature summed coeff = ", mask);
@@ -335,8 +348,9 @@ TEST(FittingSession, MaskZeroesTheSphericalAberrationWithTwoOctupoles) {
 
 TEST(FittingSession, MaskVOnlyEvaluatesAndMaskFReusesTheMasks) {
   TempDir dir;
-  const std::string out = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "SAVE before\nMASK V\n" + kAstigmatismMasks +
-                                  "SAVE after\nMASK/F\nS\n").from_first_prompt();
+  const std::string out = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "SAVE before\nMASK V\n" +
+                                                      kAstigmatismMasks + "SAVE after\nMASK/F\nS\n")
+                              .from_first_prompt();
   EXPECT_EQ(read_file(dir / "after.vrn"), read_file(dir / "before.vrn"));
   const std::size_t f = out.find("Data saved in file: after");
   EXPECT_EQ(out.substr(0, f).find("(N)  CHISQ"), std::string::npos);   // V: no fit
@@ -348,8 +362,9 @@ TEST(FittingSession, MaskVOnlyEvaluatesAndMaskFReusesTheMasks) {
 TEST(FittingSession, MaskFStartsFromTheCurrentValues) {
   TempDir dir;
   // After a fit, a field changed by hand is where MASK/F starts (not the fit's last values).
-  const std::string out = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "MASK\n" + kAstigmatismMasks +
-                                  "PTF T\n0.3\n\n\nMASK/F V\n").from_first_prompt();
+  const std::string out = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "MASK\n" +
+                                                      kAstigmatismMasks + "PTF T\n0.3\n\n\nMASK/F V\n")
+                              .from_first_prompt();
   const std::size_t f = out.rfind("Initial quadrature summed coeff = ");
   EXPECT_LT(number_after(out, "  Final quadrature summed coeff = "), 1E-8);
   EXPECT_GT(number_after(out, "Initial quadrature summed coeff = ", f), 1E-2) << out.substr(f);
@@ -358,8 +373,10 @@ TEST(FittingSession, MaskFStartsFromTheCurrentValues) {
 TEST(FittingSession, MaskRowsOutOfRangeAreAskedAgain) {
   TempDir dir;
   // Column 1 (the type code), kind 3, row 99, link 0; then class 10 and lens 9 of three.
-  const std::string out = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "MASK V\n1 4 1 1\n3 4 3 1\n1 99 3 1\n"
-                                  "1 4 3 0\n1 4 3 1\n1/\n10 1 1 0\n3 1 9 0\n3 1 3 0\n1/\n").from_first_prompt();
+  const std::string out = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") +
+                                                      "MASK V\n1 4 1 1\n3 4 3 1\n1 99 3 1\n"
+                                                      "1 4 3 0\n1 4 3 1\n1/\n10 1 1 0\n3 1 9 0\n3 1 3 0\n1/\n")
+                              .from_first_prompt();
   std::size_t n = 0;
   for (std::size_t at = out.find("?MASK- Not a variable"); at != std::string::npos;
        at = out.find("?MASK- Not a variable", at + 1))
@@ -375,7 +392,8 @@ TEST(FittingSession, AbandonedMaskAndAgpLeaveTheTable) {
   TempDir dir;
   write_file(dir / "m.vcm", "MASK\n1 4 3 1\n");
   write_file(dir / "a.vcm", "AGP\n1 4 3 1\n1 6 3 2\n1/\n1 1 2 0\n1/\n0.2 0.3\n");
-  vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "SAVE before\n@m\n@a\nDIAG -2\nSAVE after\n").from_first_prompt();
+  vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "SAVE before\n@m\n@a\nDIAG -2\nSAVE after\n")
+      .from_first_prompt();
   EXPECT_EQ(read_file(dir / "after.vrn"), read_file(dir / "before.vrn"));
 }
 
@@ -384,8 +402,10 @@ TEST(FittingSession, AbandonedMaskAndAgpLeaveTheTable) {
 TEST(FittingSession, AgpWritesTheGridAndRestoresTheVariables) {
   TempDir dir;
   // Two free-form numbers for the grid: "3 2" is 3 x 2 steps, (3+1) x (2+1) points.
-  const std::string out = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "SAVE before\nAGP\n" + kAstigmatismMasks +
-                                  "0.25 0.25\n0.25 0.26\n-0.13 -0.12\n3 2\ngrid.dat\nSAVE after\n").from_first_prompt();
+  const std::string out =
+      vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "SAVE before\nAGP\n" + kAstigmatismMasks +
+                                  "0.25 0.25\n0.25 0.26\n-0.13 -0.12\n3 2\ngrid.dat\nSAVE after\n")
+          .from_first_prompt();
   EXPECT_NE(out.find("  This command works only for 2 variables,\n  No. of variables =  2\n"), std::string::npos)
       << out;
   EXPECT_NE(out.find(" ?AGP- Minimum and maximum must differ.\n Central value of variable 1 is "), std::string::npos);
@@ -413,11 +433,13 @@ TEST(FittingSession, AgpWritesTheGridAndRestoresTheVariables) {
 
 TEST(FittingSession, AgpNeedsExactlyTwoVariablesAndANewFile) {
   TempDir dir;
-  const std::string one = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "AGP\n1 4 3 1\n1/\n").from_first_prompt();
+  const std::string one =
+      vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "AGP\n1 4 3 1\n1/\n").from_first_prompt();
   EXPECT_NE(one.find("  No. of variables =  1\n" + std::string(" sti> ")), std::string::npos) << one;
   write_file(dir / "taken.dat", "keep\n");
-  const std::string taken = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "AGP\n" + kAstigmatismMasks +
-                                    "0.25 0.26\n-0.13 -0.12\n\ntaken.dat\n").from_first_prompt();
+  const std::string taken = vorne_session::run(dir, load_shipped(dir, "triplet_detuned.vrn") + "AGP\n" +
+                                                        kAstigmatismMasks + "0.25 0.26\n-0.13 -0.12\n\ntaken.dat\n")
+                                .from_first_prompt();
   EXPECT_NE(taken.find(" Filename for output >  Unable to open taken.dat\n"), std::string::npos) << taken;
   EXPECT_EQ(read_file(dir / "taken.dat"), "keep\n");
 }

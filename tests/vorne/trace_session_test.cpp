@@ -40,7 +40,9 @@ class TraceSession : public ::testing::Test {
     qxtest::write_file(dir / "sys.vrn", qxtest::read_file(qxtest::test_data("triplet_focused.vrn")));
     const std::string range = "0 " + std::to_string(kZ2) + "\n-6 6\n";
     out = vorne_session::run(dir, "DATA sys\nTRACE/S\nDEST screen.tek\nTRACE 24\n" + range + "TRACE/Q 24\n" + range +
-                                "TRACE/H 24\n" + range + "CLOSE\nSPEC scan\n0 0 12\nSPEC scan\nscan2\n7 0 3\nEXIT\n").from_first_prompt();
+                                      "TRACE/H 24\n" + range +
+                                      "CLOSE\nSPEC scan\n0 0 12\nSPEC scan\nscan2\n7 0 3\nEXIT\n")
+              .from_first_prompt();
   }
   qxtest::TempDir dir;
   std::string out;
@@ -167,7 +169,8 @@ TEST(TraceSessionInput, CurvesEndAtTheStepWhereTheRayLeavesTheBore) {
   const qxtest::TempDir dir;
   const std::string load = vorne_session::load_text(
       dir, "Bore\n0 1 1.00728 3 -1\n1 0 3e-3 0 3e-3 0.01\n3.00 1.0 0 0\n4.00 0.5 0 0.002\n3.00 0.5 0 0\n9 0 0 0\n");
-  const std::string out = vorne_session::run(dir, load + "DEST screen.tek\nTRACE 20\n0 2\n-5 5\nCLOSE\n").from_first_prompt();
+  const std::string out =
+      vorne_session::run(dir, load + "DEST screen.tek\nTRACE 20\n0 2\n-5 5\nCLOSE\n").from_first_prompt();
   EXPECT_NE(out.find("nstep          20  icollx           11  icolly           11"), std::string::npos) << out;
   const Picture pic(dir / "screen.tek", 0.0, 2.0, -5.0, 5.0);
   ASSERT_TRUE(pic.framed());
@@ -182,7 +185,8 @@ TEST(TraceSessionInput, SpecRefusesLongNamesAndLeavesNoFileWhenCancelled) {
   const std::string load = vorne_session::load_text(dir, qxtest::read_file(qxtest::test_data("triplet_focused.vrn")));
   const std::string longname(31, 'a');
   const std::string out =
-      vorne_session::run(dir, load + "SPEC " + longname + "\n" + longname + "\nSPEC kept\n-1 2 4\n0 1 0\n").from_first_prompt();
+      vorne_session::run(dir, load + "SPEC " + longname + "\n" + longname + "\nSPEC kept\n-1 2 4\n0 1 0\n")
+          .from_first_prompt();
   EXPECT_NE(out.find(" ?SPEC- A file name has at most 30 characters: " + longname + "\n Filename for output > "),
             std::string::npos)
       << out;

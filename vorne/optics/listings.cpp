@@ -65,11 +65,8 @@ void print_matrix(qx::Output& out, const Mat4& a, int kind) {
 }
 
 void list_row(qx::Output& out, const LensSystem& s, int iz) {
-  static const qx::Format kBeamLine{"(1H ,/,1H ,1X,A,1X,2(G13.5,' UM  ',G13.5,' MR  '))"};
   if (iz == 2) {
-    // The beam row shows the beam vector the walk carries (columns 7-10).
-    out.write(kBeamLine, type_name(kBeam), s.p(2, 7) * kMicrometresPerMetre, s.p(2, 8) * kMilliradiansPerRadian, s.p(2, 9) * kMicrometresPerMetre,
-              s.p(2, 10) * kMilliradiansPerRadian);
+    write_beam_line(out, s, 7);   // the beam vector the walk carries
     return;
   }
   write_element_line(out, s, iz, kLastListedColumn);

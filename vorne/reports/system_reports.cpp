@@ -159,8 +159,9 @@ void cmd_vector(Vorne& v, const qx::CommandLine& line) {
   ray_transform(v, order, end, v.walk.s);
   v.walk.total = walked;
 
-  v.term.write(kVectors, order, start(1) * kMicrometresPerMetre, end(1) * kMicrometresPerMetre, start(2) * kMilliradiansPerRadian,
-               end(2) * kMilliradiansPerRadian, start(3) * kMicrometresPerMetre, end(3) * kMicrometresPerMetre, start(4) * kMilliradiansPerRadian,
+  v.term.write(kVectors, order, start(1) * kMicrometresPerMetre, end(1) * kMicrometresPerMetre,
+               start(2) * kMilliradiansPerRadian, end(2) * kMilliradiansPerRadian, start(3) * kMicrometresPerMetre,
+               end(3) * kMicrometresPerMetre, start(4) * kMilliradiansPerRadian,
                end(4) * kMilliradiansPerRadian);
   switch (order) {
     case -3: v.term.write(kSpherical); break;

@@ -1,6 +1,6 @@
-// The settings the fitting commands keep between commands: PTF's unit factors and letter,
-// MASK's and AGP's last masks and MASK's tolerance; and TRACE's qualifier settings. They are members of the program's state
-// object (state.h); the fitting commands (fit/) read and change them.
+// The settings commands keep between commands: PTF's unit factors and letter, MASK's and AGP's
+// last masks and MASK's tolerance, and TRACE's qualifier settings. They are members of the
+// program's state object (state.h); the commands that own them read and change them.
 #pragma once
 
 #include <array>

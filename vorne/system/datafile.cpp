@@ -122,12 +122,17 @@ void write_system(qx::Output& out, const LensSystem& s) {
   out.write(kSentinel);
 }
 
-void write_element_line(qx::Output& out, const LensSystem& s, int iz, int k) {
+void write_beam_line(qx::Output& out, const LensSystem& s, int first) {
   static const qx::Format kBeamLine{"(1H ,/,1H ,1X,A,1X,2(G13.5,' UM  ',G13.5,' MR  '))"};
+  out.write(kBeamLine, type_name(kBeam), s.p(2, first) * kMicrometresPerMetre,
+            s.p(2, first + 1) * kMilliradiansPerRadian, s.p(2, first + 2) * kMicrometresPerMetre,
+            s.p(2, first + 3) * kMilliradiansPerRadian);
+}
+
+void write_element_line(qx::Output& out, const LensSystem& s, int iz, int k) {
   static const qx::Format kLine{"(1H ,/,1H ,2X,I2,1X,A,F5.2,11(1X,1P,G11.4))"};
   if (iz == 2) {
-    out.write(kBeamLine, type_name(kBeam), s.p(2, 2) * kMicrometresPerMetre, s.p(2, 3) * kMilliradiansPerRadian, s.p(2, 4) * kMicrometresPerMetre,
-              s.p(2, 5) * kMilliradiansPerRadian);
+    write_beam_line(out, s, 2);
     return;
   }
   const TypeCode t = s.type_at(iz);

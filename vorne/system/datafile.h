@@ -36,6 +36,10 @@ LoadResult read_system(qx::Input& in, LensSystem& s);
 // Writes the records of SAVE for a loaded system (rows 1..izend, then "SENTINEL").
 void write_system(qx::Output& out, const LensSystem& s);
 
+// The beam row's line: x, theta, y, phi from columns first..first+3 of row 2 in micrometres
+// and milliradians (the half sizes are columns 2-5, the beam vector the walk carries 7-10).
+void write_beam_line(qx::Output& out, const LensSystem& s, int first);
+
 // The listing's line for row iz (k: the last column shown, 5 in the listing; a drift shows
 // its length only). The beam row shows extents in micrometres and divergences in milliradians.
 void write_element_line(qx::Output& out, const LensSystem& s, int iz, int k = 5);
