@@ -27,11 +27,8 @@ double fitted(const Fit& c, double r) {
 }  // namespace
 
 ElementStatus cyl(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
-  static const qx::Format kNotCylinder{"(1H ,'?CYL- Called for non-cyl ELE=',I2,' ITYPE=',F5.1)"};
-  static const qx::Format kError{
-      "(1H ,'?Cyl Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
-  static const qx::Format kBadRatio{"(1H ,'?CYL- Voltage ratio out of range in element ',I2)"};
   const double code = s.p(iz, 1);
+  static const qx::Format kNotCylinder{"(1H ,'?CYL- Called for non-cyl ELE=',I2,' ITYPE=',F5.1)"};
   if (code_class(code) != kCylinderLens) return wrong_kind(&settings.term(), kNotCylinder, iz, code);
   const double r = s.p(iz, 3);
   if (r == 1.0) return drift(s, iz, particle, settings, a);
@@ -41,6 +38,7 @@ ElementStatus cyl(LensSystem& s, int iz, const Particle& particle, const WalkSet
   const double p2 = fitted(kPlane2Fit, r);
   // The slope scales with sqrt(R): a ratio of 0 or below has no lens, nor has a vanishing fit.
   if (!(r > 0.0) || f1 == 0.0 || f2 == 0.0 || !std::isfinite(f1 + f2 + p1 + p2)) {
+    static const qx::Format kBadRatio{"(1H ,'?CYL- Voltage ratio out of range in element ',I2)"};
     settings.term().write(kBadRatio, iz);
     return ElementStatus::degenerate;
   }
@@ -53,6 +51,8 @@ ElementStatus cyl(LensSystem& s, int iz, const Particle& particle, const WalkSet
   m(1, 2) = (1.0 - (1.0 - q2 / f2) * (1.0 - q1 / f1)) * f2;
   m(2, 1) = -root / f2;
   m(2, 2) = (1.0 - q1 / f1) * root;
+  static const qx::Format kError{
+      "(1H ,'?Cyl Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
   return finish_round_lens(s, iz, settings, m, kError, a);
 }
 

@@ -24,11 +24,8 @@ double polynomial(const std::array<double, 7>& c, double r) {
 }  // namespace
 
 ElementStatus einz(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
-  static const qx::Format kNotEinzel{"(1H ,'?EINZ- Called for non-einzel ELE=',I2,' ITYPE=',F5.1)"};
-  static const qx::Format kError{
-      "(1H ,'?EINZ- Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
-  static const qx::Format kBadRatio{"(1H ,'?EINZ- Voltage ratio out of range in element ',I2)"};
   const double code = s.p(iz, 1);
+  static const qx::Format kNotEinzel{"(1H ,'?EINZ- Called for non-einzel ELE=',I2,' ITYPE=',F5.1)"};
   if (code_class(code) != kEinzelLens) return wrong_kind(&settings.term(), kNotEinzel, iz, code);
   const double r = s.p(iz, 3);
   if (r == 1.0) return drift(s, iz, particle, settings, a);
@@ -37,6 +34,7 @@ ElementStatus einz(LensSystem& s, int iz, const Particle& particle, const WalkSe
   const double p = polynomial(kPlaneFit, r) * grow;
   // Below R = -0.6 the fits have no value; where F vanishes or overflows there is no lens.
   if (!std::isfinite(f) || !std::isfinite(p) || f == 0.0) {
+    static const qx::Format kBadRatio{"(1H ,'?EINZ- Voltage ratio out of range in element ',I2)"};
     settings.term().write(kBadRatio, iz);
     return ElementStatus::degenerate;
   }
@@ -45,6 +43,8 @@ ElementStatus einz(LensSystem& s, int iz, const Particle& particle, const WalkSe
   m(1, 1) = m(2, 2) = p / f - len / (2.0 * f);
   m(2, 1) = -1.0 / f;
   m(1, 2) = (m(1, 1) * m(2, 2) - 1.0) / m(2, 1);
+  static const qx::Format kError{
+      "(1H ,'?EINZ- Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
   return finish_round_lens(s, iz, settings, m, kError, a);
 }
 

@@ -8,16 +8,14 @@
 namespace vorne {
 
 ElementStatus solenoid(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
-  static const qx::Format kNotSolenoid{"(1H ,'?SOLENOID- Called for non-solenoid ELE = ',I2,' ITYPE=',F6.2)"};
-  static const qx::Format kError{
-      "(1H ,'?SOLENOID- Error in element ',I2,/,6X,'A(2,1) = ',1P,G10.3,/,6X,'A(4,3) = ',1P,G10.3,/)"};
-  static const qx::Format kNoEnergy{"(1H ,'?SOLENOID- No particle energy at element ',I2)"};
   const double code = s.p(iz, 1);
+  static const qx::Format kNotSolenoid{"(1H ,'?SOLENOID- Called for non-solenoid ELE = ',I2,' ITYPE=',F6.2)"};
   if (code_class(code) != kSolenoid) return wrong_kind(settings.level_stream(), kNotSolenoid, iz, code);
   const double field = s.p(iz, 3);
   const double len = s.p(iz, 2);
   if (field == 0.0) return drift(s, iz, particle, settings, a);
   if (!(particle.energy > 0.0)) {
+    static const qx::Format kNoEnergy{"(1H ,'?SOLENOID- No particle energy at element ',I2)"};
     settings.error_stream().write(kNoEnergy, iz);
     return drift(s, iz, particle, settings, a);
   }
@@ -48,6 +46,8 @@ ElementStatus solenoid(LensSystem& s, int iz, const Particle& particle, const Wa
   a(4, 4) = c * c;
   s.p(iz, 8) = k;
   if (a(4, 3) == 0.0 || a(2, 1) == 0.0) {
+    static const qx::Format kError{
+        "(1H ,'?SOLENOID- Error in element ',I2,/,6X,'A(2,1) = ',1P,G10.3,/,6X,'A(4,3) = ',1P,G10.3,/)"};
     if (qx::Output* out = settings.level_stream()) out->write(kError, iz, a(2, 1), a(4, 3));
     return ElementStatus::degenerate;
   }

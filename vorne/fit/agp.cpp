@@ -22,10 +22,9 @@ constexpr int kPointsNote = 100;             // AGP: a note every 100 points
 
 // Asks for the range of one variable until two different numbers are given. False on end.
 bool read_range(Vorne& v, int k, double centre, double& low, double& high) {
-  static const qx::Format kAsk{
-      "(1H ,'Central value of variable ',I1,' is ',1P,G13.5,/,1H ,'Minimun and maximum values > ',$)"};
-  static const qx::Format kEqual{"(1H ,'?AGP- Minimum and maximum must differ.')"};
   for (;;) {
+    static const qx::Format kAsk{
+        "(1H ,'Central value of variable ',I1,' is ',1P,G13.5,/,1H ,'Minimun and maximum values > ',$)"};
     v.term.write(kAsk, k, centre);
     low = high = centre;
     bool empty = false;
@@ -33,6 +32,7 @@ bool read_range(Vorne& v, int k, double centre, double& low, double& high) {
     if (a == qx::Answer::end) return false;
     if (a != qx::Answer::accepted) continue;
     if (low == high) {
+      static const qx::Format kEqual{"(1H ,'?AGP- Minimum and maximum must differ.')"};
       v.term.write(kEqual);
       continue;
     }
@@ -51,10 +51,9 @@ struct Grid {
 
 // Asks for the grid size. False on end.
 bool read_grid(Vorne& v, Grid& grid) {
-  static const qx::Format kAsk{"(1H ,'Size of grid (NxM) > ',$)"};
-  static const qx::Format kTooLarge{"(1H ,'?AGP- At most ',I4,' steps per axis.')"};
   constexpr double kDefaultGrid = 30.0;
   for (;;) {
+    static const qx::Format kAsk{"(1H ,'Size of grid (NxM) > ',$)"};
     v.term.write(kAsk);
     double a = 0.0;
     double b = 0.0;
@@ -67,6 +66,7 @@ bool read_grid(Vorne& v, Grid& grid) {
     const std::optional<std::int64_t> na = qx::int_part(a, 0, kMaxGrid);
     const std::optional<std::int64_t> nb = qx::int_part(b, 0, kMaxGrid);
     if (!na || !nb) {
+      static const qx::Format kTooLarge{"(1H ,'?AGP- At most ',I4,' steps per axis.')"};
       v.term.write(kTooLarge, kMaxGrid);
       continue;
     }
@@ -78,22 +78,18 @@ bool read_grid(Vorne& v, Grid& grid) {
 }  // namespace
 
 void cmd_agp(Vorne& v, const qx::CommandLine&) {
-  static const qx::Format kConstruct{"(1H ,'Construct an AGP file')"};
-  static const qx::Format kEnterVariables{"(1H ,'Enter the variable mask')"};
-  static const qx::Format kOnlyTwo{"(1H ,' This command works only for 2 variables,',/,1H ,' No. of variables = ',I2)"};
-  static const qx::Format kEnterCoefficients{"(1H ,'Enter the coefficient mask')"};
-  static const qx::Format kHeader{"(1H ,A,/,1H ,'X',/,1H ,'Y')"};
-  static const qx::Format kPoint{"(1H ,2(1P,G13.5,' , '),1P,G13.5)"};
-  static const qx::Format kProgress{"(1H ,I5,' points generated.')"};
-  static const qx::Format kTotal{"(1H ,/,/,1H ,I5,' points generated total.',/,/)"};
   if (!require_system(v)) return;
   FitMasks& masks = v.masks;
+  static const qx::Format kConstruct{"(1H ,'Construct an AGP file')"};
   v.term.write(kConstruct);
+  static const qx::Format kEnterVariables{"(1H ,'Enter the variable mask')"};
   v.term.write(kEnterVariables);
   if (!read_mask(v, masks.variables, false)) return;
   const int nv = count_variables(masks.variables);
+  static const qx::Format kOnlyTwo{"(1H ,' This command works only for 2 variables,',/,1H ,' No. of variables = ',I2)"};
   v.term.write(kOnlyTwo, nv);
   if (nv != 2) return;
+  static const qx::Format kEnterCoefficients{"(1H ,'Enter the coefficient mask')"};
   v.term.write(kEnterCoefficients);
   if (!read_mask(v, masks.coefficients, true)) return;
   const FitVariables vars = load_variables(v.sys, masks.variables);
@@ -113,6 +109,7 @@ void cmd_agp(Vorne& v, const qx::CommandLine&) {
     return;
   }
 
+  static const qx::Format kHeader{"(1H ,A,/,1H ,'X',/,1H ,'Y')"};
   file->write(kHeader, v.sys.title);
   // Grid points at min + i x step: no sums that drift, and the last point is the maximum.
   const double dx = (high[0] - low[0]) / grid.n;
@@ -124,13 +121,16 @@ void cmd_agp(Vorne& v, const qx::CommandLine&) {
     for (int i = 0; i <= grid.steps_x; ++i) {
       const std::array<double, 2> x{low[0] + i * dx, low[1] + j * dy};
       const double value = run(x);
+      static const qx::Format kPoint{"(1H ,2(1P,G13.5,' , '),1P,G13.5)"};
       file->write(kPoint, x[0], x[1], value);
+      static const qx::Format kProgress{"(1H ,I5,' points generated.')"};
       if (++points % kPointsNote == 0) v.term.write(kProgress, points);
     }
   }
   const bool written = file->commit();
   file.reset();
   if (!written) say_unable_to_open(v, name);
+  static const qx::Format kTotal{"(1H ,/,/,1H ,I5,' points generated total.',/,/)"};
   v.term.write(kTotal, points);
   restore_variables(v, vars);
 }

@@ -143,19 +143,19 @@ std::span<const double> start_values(const FitVariables& vars) {
 // MASK from the start value on: the initial sum, and unless only evaluating, the fit and
 // the final sum at the best point (which is left applied).
 void run_mask_fit(Vorne& v, bool evaluate_only) {
-  static const qx::Format kInitial{"(1H ,'Initial quadrature summed coeff = ',1P,G13.5,/,/)"};
-  static const qx::Format kHeading{"(1H ,'(N)  CHISQ        - Variables.........')"};
-  static const qx::Format kFinal{"(1H ,'  Final quadrature summed coeff = ',1P,G13.5)"};
   const FitMasks& masks = v.masks;
   const FitVariables vars = load_variables(v.sys, masks.variables);
+  static const qx::Format kInitial{"(1H ,'Initial quadrature summed coeff = ',1P,G13.5,/,/)"};
   v.term.write(kInitial, mask_objective(v, masks, vars, start_values(vars)));
   if (vars.nv < 1 || evaluate_only) return;
+  static const qx::Format kHeading{"(1H ,'(N)  CHISQ        - Variables.........')"};
   v.term.write(kHeading);
   const qx::StepitSettings settings = fit_settings(start_values(vars), masks.tolerance);
   MaskRun run{v, masks, vars};
   const qx::StepitResult result =
       qx::stepit(settings, [&run](std::span<const double> x, int) { return run(x); }, v.term);
   const std::span<const double> best(result.x.data(), static_cast<std::size_t>(vars.nv));
+  static const qx::Format kFinal{"(1H ,'  Final quadrature summed coeff = ',1P,G13.5)"};
   v.term.write(kFinal, mask_objective(v, masks, vars, best));
 }
 
@@ -181,15 +181,9 @@ int count_variables(const Mask& m) {
 
 // Reads a mask row by row. False when input ended (the rows given so far stay).
 bool read_mask(Vorne& v, Mask& mask, bool coefficients) {
-  static const qx::Format kAsk{"(1H ,2X,4(I2,2X),2X,' > ',$)"};
-  static const qx::Format kBadVariable{
-      "(1H ,'?MASK- Not a variable: kind 1, 2 (rotation, column 1) or 5 and up, row 1 to ',I2,"
-      "', column 2 to 12, link -9 to 9 and not 0.')"};
-  static const qx::Format kBadCoefficient{
-      "(1H ,'?MASK- Not a coefficient: class 1 to 9, plane 1 or 2, numbers the class has.')"};
-  static const qx::Format kFinal{"(1H ,20X,4(3X,I2))"};
   for (MaskRow& row : mask) {
     for (;;) {
+      static const qx::Format kAsk{"(1H ,2X,4(I2,2X),2X,' > ',$)"};
       v.term.write(kAsk, row[0], row[1], row[2], row[3]);
       std::array<int, 4> typed{};
       const qx::ReadStatus st = qx::read_ints(v.in(), typed);
@@ -206,6 +200,11 @@ bool read_mask(Vorne& v, Mask& mask, bool coefficients) {
       if (merged[0] != 0) {
         const bool ok = coefficients ? valid_coefficient_row(v.sys, merged) : valid_variable_row(v.sys, merged);
         if (!ok) {
+          static const qx::Format kBadVariable{
+              "(1H ,'?MASK- Not a variable: kind 1, 2 (rotation, column 1) or 5 and up, row 1 to ',I2,"
+              "', column 2 to 12, link -9 to 9 and not 0.')"};
+          static const qx::Format kBadCoefficient{
+              "(1H ,'?MASK- Not a coefficient: class 1 to 9, plane 1 or 2, numbers the class has.')"};
           if (coefficients)
             v.term.write(kBadCoefficient);
           else
@@ -220,6 +219,7 @@ bool read_mask(Vorne& v, Mask& mask, bool coefficients) {
   }
   for (int i = 0; i < mask_length(mask); ++i) {
     const MaskRow& r = mask[static_cast<std::size_t>(i)];
+    static const qx::Format kFinal{"(1H ,20X,4(3X,I2))"};
     v.term.write(kFinal, r[0], r[1], r[2], r[3]);
   }
   return true;
@@ -301,13 +301,13 @@ double mask_objective(Vorne& v, const FitMasks& masks, const FitVariables& vars,
 }
 
 double MaskRun::operator()(std::span<const double> x) {
-  static const qx::Format kTrace{"(1H ,I5,'  ',5(1P,G13.5,' '))"};
   const double value = mask_objective(v, masks, vars, x);
   ++count;
   if (count % kMaskTraceEvery == kMaskTraceAt) {
     std::vector<qx::FormatArg> args{count};
     for (int i = 0; i < vars.nv; ++i) args.emplace_back(x[static_cast<std::size_t>(i)]);
     args.emplace_back(value);
+    static const qx::Format kTrace{"(1H ,I5,'  ',5(1P,G13.5,' '))"};
     v.term.put(kTrace.render(args));
   }
   return value;
@@ -320,13 +320,13 @@ void restore_variables(Vorne& v, const FitVariables& vars) {
 }
 
 void cmd_mask(Vorne& v, const qx::CommandLine& line) {
-  static const qx::Format kEnterVariables{"(1H ,'Enter the variable mask')"};
-  static const qx::Format kCount{"(1H ,20X,'No. of variables = ',I2,/,/,1H ,'Enter the coefficient mask')"};
   if (!require_system(v)) return;
   FitMasks& masks = v.masks;
   if (line.option != 'F') {
+    static const qx::Format kEnterVariables{"(1H ,'Enter the variable mask')"};
     v.term.write(kEnterVariables);
     if (!read_mask(v, masks.variables, false)) return;
+    static const qx::Format kCount{"(1H ,20X,'No. of variables = ',I2,/,/,1H ,'Enter the coefficient mask')"};
     v.term.write(kCount, count_variables(masks.variables));
     if (!read_mask(v, masks.coefficients, true)) return;
     masks.tolerance = line.number > 0.0 ? line.number : kMaskTolerance;

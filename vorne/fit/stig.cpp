@@ -26,16 +26,6 @@ void set_group_values(LensSystem& s, std::span<const double> x) {
 }
 
 void run_stig(Vorne& v, const qx::CommandLine& line) {
-  static const qx::Format kInitialImage{
-      "(1H ,'Initial combined image distance error = ',1P,G13.5,/,/,"
-      "1H ,'(N)   X-Y error   - FIELDS (',I2,')............')"};
-  static const qx::Format kInitialAstig{
-      "(1H ,'Initial combined astigmatism = ',1P,G13.5,/,/,1H ,'(N)  Comb. Astg.  - FIELDS (',I2,')............')"};
-  static const qx::Format kTrace{"(1H ,I3,' ',1P,G13.5,'  ',20(1P,G13.5,' '))"};
-  static const qx::Format kAfter{
-      "(1H ,/,1H ,2X,'After minimisation  (X/TH) = ',1P,G12.5,' m/rad',/,1H ,22X,'(Y/PH) = ',1P,G12.5,' m/rad')"};
-  static const qx::Format kAfterImage{
-      "(1H ,/,1H ,2X,'After minimisation     C01 = ',1P,G12.5,' m/rad',/,1H ,22X,'   C01 = ',1P,G12.5,' m/rad')"};
   LensSystem& s = v.sys;
   if (s.nv == 0) {
     say_no_groups(v);
@@ -48,9 +38,14 @@ void run_stig(Vorne& v, const qx::CommandLine& line) {
 
   const double initial = squared_objective(v);
   if (v.idiag == kThinLensFitLevel) {
+    static const qx::Format kInitialImage{
+        "(1H ,'Initial combined image distance error = ',1P,G13.5,/,/,"
+        "1H ,'(N)   X-Y error   - FIELDS (',I2,')............')"};
     // The fit works in micrometres; its start value is shown in the same unit as its trace.
     v.term.write(kInitialImage, kMicrometresPerMetre * std::sqrt(initial), s.nv);
   } else {
+    static const qx::Format kInitialAstig{
+        "(1H ,'Initial combined astigmatism = ',1P,G13.5,/,/,1H ,'(N)  Comb. Astg.  - FIELDS (',I2,')............')"};
     v.term.write(kInitialAstig, std::sqrt(initial), s.nv);
   }
 
@@ -72,6 +67,7 @@ void run_stig(Vorne& v, const qx::CommandLine& line) {
     if (count <= kTraceFirst || count % kTraceEvery == 0) {
       std::vector<qx::FormatArg> args{static_cast<long>(count), value};
       for (int g = 0; g < nv; ++g) args.emplace_back(x[static_cast<std::size_t>(g)]);
+      static const qx::Format kTrace{"(1H ,I3,' ',1P,G13.5,'  ',20(1P,G13.5,' '))"};
       v.term.put(kTrace.render(args));
     }
     return value;
@@ -89,8 +85,12 @@ void run_stig(Vorne& v, const qx::CommandLine& line) {
   system_walk(v, 3);
   if (line.option == 'I') {
     const Magnification m = mag(v, s.izend);
+    static const qx::Format kAfterImage{
+        "(1H ,/,1H ,2X,'After minimisation     C01 = ',1P,G12.5,' m/rad',/,1H ,22X,'   C01 = ',1P,G12.5,' m/rad')"};
     v.term.write(kAfterImage, v.walk.s(1, 2) * m.mx, v.walk.s(3, 4) * m.my);
   } else {
+    static const qx::Format kAfter{
+        "(1H ,/,1H ,2X,'After minimisation  (X/TH) = ',1P,G12.5,' m/rad',/,1H ,22X,'(Y/PH) = ',1P,G12.5,' m/rad')"};
     v.term.write(kAfter, v.walk.s(1, 2), v.walk.s(3, 4));
   }
 }
@@ -98,18 +98,18 @@ void run_stig(Vorne& v, const qx::CommandLine& line) {
 }  // namespace
 
 void cmd_s(Vorne& v, const qx::CommandLine& line) {
-  static const qx::Format kAstig{
-      "(1H ,7X,'Astigmatism    (X/TH) = ',1P,G13.5,' m/rad',/,1H ,22X,'(Y/PH) = ',1P,G13.5,' m/rad')"};
-  static const qx::Format kAstigImage{
-      "(1H ,7X,'Astigmatism       C10 = ',1P,G13.5,' m/rad',/,1H ,22X,'   C01 = ',1P,G13.5,' m/rad')"};
   if (!require_system(v)) return;
   LensSystem& s = v.sys;
   system_walk(v, 1);
   collect_groups(s, v.term);
   if (line.option == 'I') {
     const Magnification m = mag(v, s.izend);
+    static const qx::Format kAstigImage{
+        "(1H ,7X,'Astigmatism       C10 = ',1P,G13.5,' m/rad',/,1H ,22X,'   C01 = ',1P,G13.5,' m/rad')"};
     v.term.write(kAstigImage, v.walk.s(1, 2) * m.mx, v.walk.s(3, 4) * m.my);
   } else {
+    static const qx::Format kAstig{
+        "(1H ,7X,'Astigmatism    (X/TH) = ',1P,G13.5,' m/rad',/,1H ,22X,'(Y/PH) = ',1P,G13.5,' m/rad')"};
     v.term.write(kAstig, v.walk.s(1, 2), v.walk.s(3, 4));
   }
   if (line.word().size() > 1 && line.word()[1] == 'T') run_stig(v, line);

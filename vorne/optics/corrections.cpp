@@ -133,10 +133,21 @@ FishkResult fishk_coefficients(const LensSystem& s, const WalkSettings& settings
 }
 
 FishkResult fishk(const LensSystem& s, const WalkSettings& settings, qx::Output& out) {
-  static const qx::Format kUnsuited{"(1H ,'%FISHK- The system is unsuited for FISHK/CRAMER',' Number of quads = ',I2)"};
+  const FishkResult r = fishk_coefficients(s, settings);
+  if (!r.suited) {
+    static const qx::Format kUnsuited{"(1H ,'%FISHK- The system is unsuited for FISHK/CRAMER',' Number of quads = ',I2)"};
+    out.write(kUnsuited, r.quads);
+    return r;
+  }
   static const qx::Format kApproximate{"(1H ,/,1H ,'%FISHK- Approximate focal lengths F = 1/(L*B^2) used.')"};
+  if (r.approximate) out.write(kApproximate);
   static const qx::Format kBeware{"(1H ,/,1H ,'%FISHK- **Beware** ',1P,G8.2,'um of residual astigmatism')"};
+  // Astigmatism of either sign spoils the probe alike.
+  if (std::fabs(r.astigmatism) > kAstigmatismLimit) out.write(kBeware, r.astigmatism);
   static const qx::Format kSymmetry{"(1H ,/,1H ,'The system is ',F6.2,'% an antisymmetric quadruplet.')"};
+  if (r.quads == 4) out.write(kSymmetry, r.symmetry);
+  const double sx = r.m.mx * kToMicronPerMilliradian;
+  const double sy = r.m.my * kToMicronPerMilliradian;
   static const qx::Format kTable{
       "(1H ,/,1H ,20X,'---------------------------------',/,1H ,20X,'Spherical aberration coefficients',/,"
       "1H ,20X,'---------------------------------',/,"
@@ -146,22 +157,11 @@ FishkResult fishk(const LensSystem& s, const WalkSettings& settings, qx::Output&
       "1H ,5X,'X/THPH2 =',0P,F13.5,' um/mr3   S  = ',1P,G13.5,' m/r3',/,1H ,5X,'Y/Y     =',0P,F13.5,/,"
       "1H ,5X,'Y/PH3   =',0P,F13.5,' um/mr3   PB = ',1P,G13.5,' m/r3',/,"
       "1H ,5X,'Y/TH2PH =',0P,F13.5,' um/mr3   SB = ',1P,G13.5,' m/r3',/)"};
-  static const qx::Format kHawkes{
-      "(1H ,10X,'Hawkes'' coefficients: ','   Csx/Fx =  ',0P,F11.4,'   Csy/Fy =  ',0P,F11.4)"};
-  const FishkResult r = fishk_coefficients(s, settings);
-  if (!r.suited) {
-    out.write(kUnsuited, r.quads);
-    return r;
-  }
-  if (r.approximate) out.write(kApproximate);
-  // Astigmatism of either sign spoils the probe alike.
-  if (std::fabs(r.astigmatism) > kAstigmatismLimit) out.write(kBeware, r.astigmatism);
-  if (r.quads == 4) out.write(kSymmetry, r.symmetry);
-  const double sx = r.m.mx * kToMicronPerMilliradian;
-  const double sy = r.m.my * kToMicronPerMilliradian;
   out.write(kTable, r.m.mx, sx * r.c.p, r.c.p, sx * r.c.s, r.c.s, r.m.my, sy * r.c.pb, r.c.pb, sy * r.c.sb, r.c.sb);
   const double cx = std::fabs(r.c.p) < std::fabs(r.c.s) ? r.c.s : r.c.p;
   const double cy = std::fabs(r.c.pb) < std::fabs(r.c.sb) ? r.c.sb : r.c.pb;
+  static const qx::Format kHawkes{
+      "(1H ,10X,'Hawkes'' coefficients: ','   Csx/Fx =  ',0P,F11.4,'   Csy/Fy =  ',0P,F11.4)"};
   out.write(kHawkes, over(std::pow(r.m.mx, 4) * cx, r.f.fx), over(std::pow(r.m.my, 4) * cy, r.f.fy));
   return r;
 }
@@ -284,35 +284,35 @@ CramerSolution cramer_solution(const LensSystem& s, const WalkSettings& settings
 }
 
 CramerSolution cramer(LensSystem& s, const WalkSettings& settings, const CramerTargets& t) {
-  static const qx::Format kTooFew{
-      "(1H ,'%CRAMER- Insufficient Octupoles for correction,',/,1H ,'at least 3 are required, you have only ',I2)"};
-  static const qx::Format kFirstThree{"(1H ,'%CRAMER - FIRST 3/',I1,' OF AVAILABLE OCTUPOLES USED.')"};
-  static const qx::Format kSingular{
-      "(1H ,/,1H ,'%CRAMER-Determinant of coefficient matrix zero, system',/,"
-      "1H ,'%CRAMER-cannot be corrected with octupoles. ')"};
-  static const qx::Format kPartial{"(1H ,'%CRAMER - Partial correction  Z = ',1P,G13.5)"};
-  static const qx::Format kDeterminant{"(1H ,40X,'Determinant = ',1P,G13.5)"};
-  static const qx::Format kOctupole{"(1H ,10X,'Octupole ',I2,' = ',1P,G13.5,1X,A,' (Z',I1,' = ',1P,G9.2,')')"};
   qx::Output& out = settings.error_stream();
   const CramerSolution sol = cramer_solution(s, settings, t);
   if (sol.octupoles < kCorrectingOctupoles) {
+    static const qx::Format kTooFew{
+        "(1H ,'%CRAMER- Insufficient Octupoles for correction,',/,1H ,'at least 3 are required, you have only ',I2)"};
     out.write(kTooFew, sol.octupoles);
     return sol;
   }
+  static const qx::Format kFirstThree{"(1H ,'%CRAMER - FIRST 3/',I1,' OF AVAILABLE OCTUPOLES USED.')"};
   if (sol.octupoles > kCorrectingOctupoles) out.write(kFirstThree, sol.octupoles);
   if (sol.status == CramerSolution::Status::singular) {
+    static const qx::Format kSingular{
+        "(1H ,/,1H ,'%CRAMER-Determinant of coefficient matrix zero, system',/,"
+        "1H ,'%CRAMER-cannot be corrected with octupoles. ')"};
     out.write(kSingular);
     return sol;
   }
   const double z = std::fabs(sol.residual[0]) + std::fabs(sol.residual[1]) + std::fabs(sol.residual[2]);
+  static const qx::Format kPartial{"(1H ,'%CRAMER - Partial correction  Z = ',1P,G13.5)"};
   if (z > kPartialLimit) out.write(kPartial, z);
   for (std::size_t k = 0; k < 3; ++k) {
     s.p(sol.rows[k], 8) = sol.strength[k];
     s.p(sol.rows[k], 3) = sol.field[k];
   }
+  static const qx::Format kDeterminant{"(1H ,40X,'Determinant = ',1P,G13.5)"};
   out.write(kDeterminant, sol.determinant);
   if (settings.level >= kQuietLevel) {
     for (std::size_t k = 0; k < 3; ++k) {
+      static const qx::Format kOctupole{"(1H ,10X,'Octupole ',I2,' = ',1P,G13.5,1X,A,' (Z',I1,' = ',1P,G9.2,')')"};
       if (code_class(s.p(sol.rows[k], 1)) != vorne::kOctupole) continue;
       const int n = static_cast<int>(k) + 1;
       out.write(kOctupole, n, sol.field[k], "Tesla", n, sol.residual[k]);
@@ -322,12 +322,12 @@ CramerSolution cramer(LensSystem& s, const WalkSettings& settings, const CramerT
 }
 
 CramerSolution octupole_correction(LensSystem& s, const WalkSettings& settings, const CramerTargets& t) {
-  static const qx::Format kHeading{"(1H ,'Required corrections;',/,1H ,'     Octupole          Field      Unit')"};
-  static const qx::Format kLine{"(1H ,7X,I2,10X,1P,G13.5,'  ',A)"};
   const CramerSolution sol = cramer(s, settings, t);
   if (sol.status != CramerSolution::Status::solved) return sol;
   qx::Output& out = settings.error_stream();
+  static const qx::Format kHeading{"(1H ,'Required corrections;',/,1H ,'     Octupole          Field      Unit')"};
   out.write(kHeading);
+  static const qx::Format kLine{"(1H ,7X,I2,10X,1P,G13.5,'  ',A)"};
   for (std::size_t k = 0; k < 3; ++k) out.write(kLine, sol.rows[k], sol.field[k], "Tesla");
   return sol;
 }

@@ -17,14 +17,6 @@ constexpr int kLastListedColumn = 12;    // a traced row shows its results too
 
 // Particle data and the astigmatism note that close the System End's listing.
 void particle_data(qx::Output& out, const LensSystem& s, const Mat4& a) {
-  static const qx::Format kParticle{
-      "(1H ,/,1H ,'         Particle energy',9X,1P,G12.5,3X,'MeV',/,"
-      "1H ,'       Particle Momentum',9X,1P,G12.5,3X,'Mev/c',/,"
-      "1H ,'          Particle Speed',9X,1P,G12.5,' m/s  (',0P,F6.2,' %c)',/,"
-      "1H ,'Tau = (1 - v**2/c**2)**0.5',8X,0P,F10.7)"};
-  static const qx::Format kRigidity{"(1H ,'Magnetic rigidity (u.MeV/e2)',5X,1P,G12.5,'m.u.MeV/Q2',/)"};
-  static const qx::Format kNoCharge{"(1H ,'Magnetic rigidity (u.MeV/e2)',5X,'  no charge',/)"};
-  static const qx::Format kAstig{"(1H ,'This is an ASTIGMATIC system  ASTIG = ',1P,G13.5,' m/r')"};
   const double t = s.p(1, 4);
   const double mass_amu = s.p(1, 3);
   const double charge = s.p(1, 2);
@@ -36,13 +28,21 @@ void particle_data(qx::Output& out, const LensSystem& s, const Mat4& a) {
     speed = kSpeedOfLight / std::sqrt(g * g + 1.0);
   }
   const double beta = speed / kSpeedOfLight;
+  static const qx::Format kParticle{
+      "(1H ,/,1H ,'         Particle energy',9X,1P,G12.5,3X,'MeV',/,"
+      "1H ,'       Particle Momentum',9X,1P,G12.5,3X,'Mev/c',/,"
+      "1H ,'          Particle Speed',9X,1P,G12.5,' m/s  (',0P,F6.2,' %c)',/,"
+      "1H ,'Tau = (1 - v**2/c**2)**0.5',8X,0P,F10.7)"};
   out.write(kParticle, t, p * kSpeedOfLight / (kElementaryCharge * kElectronVoltsPerMeV), speed, 100.0 * beta,
             std::sqrt(1.0 - beta * beta));
+  static const qx::Format kRigidity{"(1H ,'Magnetic rigidity (u.MeV/e2)',5X,1P,G12.5,'m.u.MeV/Q2',/)"};
+  static const qx::Format kNoCharge{"(1H ,'Magnetic rigidity (u.MeV/e2)',5X,'  no charge',/)"};
   if (charge == 0.0)
     out.write(kNoCharge);
   else
     out.write(kRigidity, mass_amu * t / (charge * charge));
   const double astig = std::sqrt(a(1, 2) * a(1, 2) + a(3, 4) * a(3, 4));
+  static const qx::Format kAstig{"(1H ,'This is an ASTIGMATIC system  ASTIG = ',1P,G13.5,' m/r')"};
   if (astig >= kAstigmatic) out.write(kAstig, astig);
 }
 
@@ -57,9 +57,9 @@ int first_lens(const LensSystem& s) {
 
 void print_matrix(qx::Output& out, const Mat4& a, int kind) {
   static const qx::Format kTitle{"(1H ,/,1H ,4X,A,'  MATRIX',/)"};
-  static const qx::Format kRow{"(1H ,4X,4(A,'(',I1,',',I1,') = ',G13.6,4X))"};
   out.write(kTitle, element_name(kind));
   const char* letter = kind == kSystemMatrixKind ? "B" : "A";
+  static const qx::Format kRow{"(1H ,4X,4(A,'(',I1,',',I1,') = ',G13.6,4X))"};
   for (int i = 1; i <= 4; ++i)
     out.write(kRow, letter, i, 1, a(i, 1), letter, i, 2, a(i, 2), letter, i, 3, a(i, 3), letter, i, 4, a(i, 4));
 }
@@ -73,24 +73,6 @@ void list_row(qx::Output& out, const LensSystem& s, int iz) {
 }
 
 void geometric_listing(const LensSystem& s, int iz, const Mat4& a, const WalkSettings& settings, bool any_level) {
-  static const qx::Format kHeader{"(1H ,/,1H ,I2,1X,A,1X,A,1X,A)"};
-  static const qx::Format kEndFocal{
-      "(1H ,4X,'Geometric Parameters',7X,'X-Plane      Y-Plane',/,"
-      "1H ,'            Focal length',4X,2(1P,G12.5,' m '))"};
-  static const qx::Format kLensFocal{
-      "(1H ,4X,'Geometric Parameters',7X,'X-Plane        Y-Plane',/,"
-      "1H ,'            Focal length',4X,2(1P,G12.5,' m '),2X,'beta ',1P,G10.3,' /m')"};
-  // 0P: a scale factor left at 1P would print the ampere-turns ten times too large.
-  static const qx::Format kObjectAmp{"(1H ,'         Object distance',4X,2(1P,G12.5,' m '),2X,'AmpTurns ',0P,F6.0)"};
-  static const qx::Format kObject{"(1H ,'         Object distance',4X,2(1P,G12.5,' m '))"};
-  static const qx::Format kRest{
-      "(1H ,'          Image distance',4X,2(1P,G12.5,' m '),2X,'theta ',1P,G10.3,/,"
-      "1H ,'           Magnification',4X,2(1P,G12.5,3X),/,"
-      "1H ,'         Demagnification',4X,2(1P,G12.5,3X),/,"
-      "1H ,'Entrance principle plane',4X,2(1P,G12.5,' m '),/,"
-      "1H ,'    Exit principle plane',4X,2(1P,G12.5,' m '))"};
-  static const qx::Format kThin{"(1H ,/,1H ,'%GEOM- Data for Thin Lens Approximation.')"};
-
   const TypeCode t = s.type_at(iz);
   const bool end = t.type == kSystemEnd;
   if ((t.polarity == 0 && !end) || t.supra == 1) return;
@@ -136,16 +118,33 @@ void geometric_listing(const LensSystem& s, int iz, const Mat4& a, const WalkSet
     }
   }
 
+  static const qx::Format kHeader{"(1H ,/,1H ,I2,1X,A,1X,A,1X,A)"};
   out.write(kHeader, iz, supra_name(t.supra), polarity_name(t.polarity), element_name(t.type));
+  static const qx::Format kEndFocal{
+      "(1H ,4X,'Geometric Parameters',7X,'X-Plane      Y-Plane',/,"
+      "1H ,'            Focal length',4X,2(1P,G12.5,' m '))"};
+  static const qx::Format kLensFocal{
+      "(1H ,4X,'Geometric Parameters',7X,'X-Plane        Y-Plane',/,"
+      "1H ,'            Focal length',4X,2(1P,G12.5,' m '),2X,'beta ',1P,G10.3,' /m')"};
   if (end)
     out.write(kEndFocal, fx, fy);
   else
     out.write(kLensFocal, fx, fy, beta);
+  // 0P: a scale factor left at 1P would print the ampere-turns ten times too large.
+  static const qx::Format kObjectAmp{"(1H ,'         Object distance',4X,2(1P,G12.5,' m '),2X,'AmpTurns ',0P,F6.0)"};
+  static const qx::Format kObject{"(1H ,'         Object distance',4X,2(1P,G12.5,' m '))"};
   if (t.polarity > 0)
     out.write(kObjectAmp, ux, uy, amp_turns);
   else
     out.write(kObject, ux, uy);
+  static const qx::Format kRest{
+      "(1H ,'          Image distance',4X,2(1P,G12.5,' m '),2X,'theta ',1P,G10.3,/,"
+      "1H ,'           Magnification',4X,2(1P,G12.5,3X),/,"
+      "1H ,'         Demagnification',4X,2(1P,G12.5,3X),/,"
+      "1H ,'Entrance principle plane',4X,2(1P,G12.5,' m '),/,"
+      "1H ,'    Exit principle plane',4X,2(1P,G12.5,' m '))"};
   out.write(kRest, vx, vy, theta, mx, my, a(2, 2), a(4, 4), x.h1, y.h1, x.h2, y.h2);
+  static const qx::Format kThin{"(1H ,/,1H ,'%GEOM- Data for Thin Lens Approximation.')"};
   if (level == kThinLensFitLevel) out.write(kThin);
   if (end) particle_data(out, s, a);
 }

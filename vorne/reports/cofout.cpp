@@ -73,14 +73,14 @@ std::string trim(std::string_view s) {
 // The name typed at the prompt: at most 13 characters. A longer answer is asked again, since
 // cutting it would name another file. Empty: a blank answer; nothing: the input ended.
 std::optional<std::string> ask_name(Vorne& v) {
-  static const qx::Format kAsk{"(1H ,'Filename for output > ',$)"};
-  static const qx::Format kTooLong{"(1H ,'?COFOUT- File name longer than ',I2,' characters: ',A)"};
   for (;;) {
+    static const qx::Format kAsk{"(1H ,'Filename for output > ',$)"};
     v.term.write(kAsk);
     const std::optional<std::string> answer = read_answer(v);
     if (!answer) return std::nullopt;
     std::string name = trim(*answer);
     if (name.size() <= kCofAnswerLength) return name;
+    static const qx::Format kTooLong{"(1H ,'?COFOUT- File name longer than ',I2,' characters: ',A)"};
     v.term.write(kTooLong, static_cast<int>(kCofAnswerLength), name);
   }
 }
@@ -89,15 +89,15 @@ std::optional<std::string> ask_name(Vorne& v) {
 // Nothing at the end of input.
 std::optional<char> ask_shape(Vorne& v) {
   static const qx::Format kDistance{"(1H ,'          Collimator distance assumed to be ',F10.5,' m')"};
-  static const qx::Format kAsk{"(1H ,'    Square or Circular aperture collimator? > ',$)"};
-  static const qx::Format kSquare{"(1H ,'Square aperture collimators.')"};
-  static const qx::Format kCircular{"(1H ,'Circular aperture collimatior.')"};
   v.term.write(kDistance, v.sys.p(kFirstElementRow, 2));
+  static const qx::Format kAsk{"(1H ,'    Square or Circular aperture collimator? > ',$)"};
   v.term.write(kAsk);
   const std::optional<std::string> answer = read_answer(v);
   if (!answer) return std::nullopt;
   const std::string letter = trim(*answer);
   const char shape = !letter.empty() && (letter[0] == 's' || letter[0] == 'S') ? 'S' : 'C';
+  static const qx::Format kSquare{"(1H ,'Square aperture collimators.')"};
+  static const qx::Format kCircular{"(1H ,'Circular aperture collimatior.')"};
   v.term.write(shape == 'S' ? kSquare : kCircular);
   return shape;
 }
@@ -156,51 +156,40 @@ bool all_finite(const CoefficientValues& c) {
 }
 
 std::string coefficient_records(const CoefficientValues& c) {
-  static const qx::Format kTitle{"(1H ,A)"};
-  static const qx::Format kFour{"(1H ,1P,G12.4,',',1P,G12.4,',',1P,G12.4,',',1P,G12.4)"};
-  static const qx::Format kShape{"(1H ,A)"};
-  static const qx::Format kSecond{"(1H ,9(1P,G12.4,','),1P,G12.4)"};
-  static const qx::Format kThird{"(1H ,9(1P,G11.4,','),1P,G11.4,',0,0')"};
-  static const qx::Format kFifth{"(1H ,'0,0,0,0,0,0',/,1H ,'0,0,0,0,0,0')"};
-  static const qx::Format kChromatic{"(1H ,1P,G12.5,',',1P,G12.5,/,1H ,1P,G12.5,',',1P,G12.5)"};
-  static const qx::Format kTrailer{"(1H ,'Coefficients from VORNE')"};
   qx::StringOutput out(kCofUnit);
+  static const qx::Format kTitle{"(1H ,A)"};
   out.write(kTitle, c.title);
+  static const qx::Format kFour{"(1H ,1P,G12.4,',',1P,G12.4,',',1P,G12.4,',',1P,G12.4)"};
   put_values(out, kFour, c.object);
   put_values(out, kFour, c.aperture);
   put_length(out, c.collimator_distance);
+  static const qx::Format kShape{"(1H ,A)"};
   out.write(kShape, std::string(1, c.shape));
   put_length(out, c.shadow_distance);
   put_length(out, c.total_length);
   for (int i = 1; i <= 4; ++i) out.write(kFour, c.first(i, 1), c.first(i, 2), c.first(i, 3), c.first(i, 4));
+  static const qx::Format kSecond{"(1H ,9(1P,G12.4,','),1P,G12.4)"};
   for (const auto& row : c.second) put_values(out, kSecond, row);
+  static const qx::Format kThird{"(1H ,9(1P,G11.4,','),1P,G11.4,',0,0')"};
   for (const auto& row : c.third) put_values(out, kThird, row);
+  static const qx::Format kFifth{"(1H ,'0,0,0,0,0,0',/,1H ,'0,0,0,0,0,0')"};
   out.write(kFifth);
+  static const qx::Format kChromatic{"(1H ,1P,G12.5,',',1P,G12.5,/,1H ,1P,G12.5,',',1P,G12.5)"};
   out.write(kChromatic, c.chromatic.xt, c.chromatic.yp, c.chromatic.xx, c.chromatic.yy);
+  static const qx::Format kTrailer{"(1H ,'Coefficients from VORNE')"};
   out.write(kTrailer);
   return out.text();
 }
 
 void cmd_cofout(Vorne& v, const qx::CommandLine& line) {
-  static const qx::Format kNoSystem{"(1H ,'?COFOUT- No system loaded, nothing written.')"};
-  static const qx::Format kNoEnd{"(1H ,'?COFOUT- The walk found no System End, nothing written.')"};
-  static const qx::Format kTooLong{"(1H ,'?COFOUT- File name longer than ',I2,' characters, nothing written: ',A)"};
-  static const qx::Format kExists{"(1H ,'?COFOUT- File ',A,' already exists, nothing written.')"};
-  static const qx::Format kUnable{"(1H ,'Unable to open ',A)"};
-  static const qx::Format kShadow{"(1H ,'        Shadow plane distance assumed to be ',F10.5,' m')"};
-  static const qx::Format kLength{"(1H ,'                        Total system length ',F10.5,' m')"};
-  static const qx::Format kChromatic{
-      "(1H ,'Chromatic coefficients calculated with a ',1P,G12.5,'% energy spread.',/,"
-      "1H ,'(X/XDe and Y/YDe are probably inaccurate.)')"};
-  static const qx::Format kNotFinite{"(1H ,'?COFOUT- Coefficients not finite, nothing written to ',A)"};
-  static const qx::Format kWriteError{"(1H ,'?COFOUT- Error writing ',A,', nothing kept.')"};
-
   if (!v.sys.loaded()) {
+    static const qx::Format kNoSystem{"(1H ,'?COFOUT- No system loaded, nothing written.')"};
     v.term.write(kNoSystem);
     return;
   }
   system_walk(v, kThirdOrderMode);
   if (!v.walk.ended) {
+    static const qx::Format kNoEnd{"(1H ,'?COFOUT- The walk found no System End, nothing written.')"};
     v.term.write(kNoEnd);
     return;
   }
@@ -213,11 +202,14 @@ void cmd_cofout(Vorne& v, const qx::CommandLine& line) {
   }
   const std::string file = cof_file_name(name);
   if (file.size() > kCofNameLength) {
+    static const qx::Format kTooLong{"(1H ,'?COFOUT- File name longer than ',I2,' characters, nothing written: ',A)"};
     v.term.write(kTooLong, static_cast<int>(kCofNameLength), file);
     return;
   }
   std::unique_ptr<qx::FileOutput> opened = qx::FileOutput::open(file, qx::FileOutput::Mode::create_new, kCofUnit);
   if (!opened) {
+    static const qx::Format kExists{"(1H ,'?COFOUT- File ',A,' already exists, nothing written.')"};
+    static const qx::Format kUnable{"(1H ,'Unable to open ',A)"};
     v.term.write(qx::file_exists(file) ? kExists : kUnable, file);
     return;
   }
@@ -225,17 +217,24 @@ void cmd_cofout(Vorne& v, const qx::CommandLine& line) {
 
   const std::optional<char> shape = ask_shape(v);
   if (!shape) return;
+  static const qx::Format kShadow{"(1H ,'        Shadow plane distance assumed to be ',F10.5,' m')"};
   v.term.write(kShadow, kCofShadowDistance);
+  static const qx::Format kLength{"(1H ,'                        Total system length ',F10.5,' m')"};
   v.term.write(kLength, v.sys.total_length);
   chromatic_run(v, kCofEnergySpread);
+  static const qx::Format kChromatic{
+      "(1H ,'Chromatic coefficients calculated with a ',1P,G12.5,'% energy spread.',/,"
+      "1H ,'(X/XDe and Y/YDe are probably inaccurate.)')"};
   v.term.write(kChromatic, kCofEnergySpread);
 
   CoefficientValues values = coefficient_values(v, *shape);
   if (line.option == 'N' && !integrated_coefficients(v, values)) return;
   if (!all_finite(values)) {
+    static const qx::Format kNotFinite{"(1H ,'?COFOUT- Coefficients not finite, nothing written to ',A)"};
     v.term.write(kNotFinite, file);
     return;
   }
+  static const qx::Format kWriteError{"(1H ,'?COFOUT- Error writing ',A,', nothing kept.')"};
   if (!out.finish(coefficient_records(values))) v.term.write(kWriteError, file);
 }
 

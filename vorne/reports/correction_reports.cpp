@@ -29,12 +29,6 @@ void cmd_fishk(Vorne& v, const qx::CommandLine&) {
 }
 
 void cmd_cram(Vorne& v, const qx::CommandLine&) {
-  static const qx::Format kXth3{"(1H ,'(X/TH3)   = ',F11.3,' > ',$)"};
-  static const qx::Format kXth2ph{"(1H ,'(X/TH2PH) = ',F11.3,' > ',$)"};
-  static const qx::Format kYthph2{"(1H ,'(Y/THPH2) = ',F11.3,' > ',$)"};
-  static const qx::Format kYph3{"(1H ,'(Y/PH3)   = ',F11.3,' > ',$)"};
-  static const qx::Format kUser{"(1H ,'With user supplied coefficients,')"};
-  static const qx::Format kZeroMag{"(1H ,'?CRAM- Zero magnification: the targets cannot be referred to the object.')"};
   if (!require_system(v)) return;
   system_walk(v, -3);
   const Magnification m = mag(v, v.sys.izend);
@@ -45,14 +39,20 @@ void cmd_cram(Vorne& v, const qx::CommandLine&) {
   double xth2ph = r(1, 2);
   double ythph2 = r(2, 2);
   double yph3 = r(2, 1);
+  static const qx::Format kXth3{"(1H ,'(X/TH3)   = ',F11.3,' > ',$)"};
+  static const qx::Format kXth2ph{"(1H ,'(X/TH2PH) = ',F11.3,' > ',$)"};
+  static const qx::Format kYthph2{"(1H ,'(Y/THPH2) = ',F11.3,' > ',$)"};
+  static const qx::Format kYph3{"(1H ,'(Y/PH3)   = ',F11.3,' > ',$)"};
   for (auto [layout, value] : {std::pair{&kXth3, &xth3}, std::pair{&kXth2ph, &xth2ph}, std::pair{&kYthph2, &ythph2},
                                std::pair{&kYph3, &yph3}}) {
     if (ask_fixed_real(v, {*layout, true, true}, kCoefficientField, *value) != qx::Answer::accepted) return;
   }
+  static const qx::Format kUser{"(1H ,'With user supplied coefficients,')"};
   v.term.write(kUser);
   const double sx = m.mx * kPerMilliradian;
   const double sy = m.my * kPerMilliradian;
   if (sx == 0.0 || sy == 0.0) {
+    static const qx::Format kZeroMag{"(1H ,'?CRAM- Zero magnification: the targets cannot be referred to the object.')"};
     v.term.write(kZeroMag);
     return;
   }

@@ -59,23 +59,23 @@ Mat4 element_matrix(Vorne& v, int iz, int type) {
 }  // namespace
 
 void cmd_element_report(Vorne& v, const qx::CommandLine& line) {
-  static const qx::Format kWhich{"(1H ,'Which?> ',$)"};
-  static const qx::Format kNotFound{"(1H ,A,' ',I2,' not found')"};
-  static const qx::Format kSupra{"(1H ,/,1H ,' Lens ,',I2,' is a supra lens on lens ',I2,'.',/)"};
   LensSystem& s = v.sys;
   const std::optional<std::int64_t> typed = qx::int_part(line.number, -99, 99);
   int k = typed ? static_cast<int>(*typed) : 0;
   if (k == 0 || k >= kMaxDirectIndex) {
+    static const qx::Format kWhich{"(1H ,'Which?> ',$)"};
     v.term.write(kWhich);
     if (read_int_answer(v, kIndexField, k) != qx::Answer::accepted) return;
   }
   int type = report_type(line.word());
   int iz = find_element(s, type, k);
   if (iz == 0) {
+    static const qx::Format kNotFound{"(1H ,A,' ',I2,' not found')"};
     v.term.write(kNotFound, type_name(type), k);
     return;
   }
   while (iz > kFirstElementRow && s.type_at(iz).supra == 1) {
+    static const qx::Format kSupra{"(1H ,/,1H ,' Lens ,',I2,' is a supra lens on lens ',I2,'.',/)"};
     v.term.write(kSupra, iz, iz - 1);
     --iz;
     type = s.type_at(iz).type;

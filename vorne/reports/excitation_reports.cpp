@@ -43,51 +43,51 @@ double per_unit(double field, double unit_factor, int unit) {
 
 void print_excitation(Vorne& v, const ExcitationCoefficients& e, const std::vector<double>& group_values,
                       double perturbation) {
+  const int unit = v.excite_unit;
+  const double unit_factor = v.units(unit);
   static const qx::Format kHeading{
       "(1H ,/,1H ,'Excitation Aberration Coefficients  ','(',A,') Perturbation = ',0P,F9.4,'%',/,"
       "1H ,'First Order')"};
-  static const qx::Format kLens{"(1H ,4X,'X/THE',I1,3X,1P,G13.5,4X,'Y/PHE',I1,3X,1P,G13.5)"};
-  static const qx::Format kCoupled{"(1H ,/,1H ,'Coupled excitation  First order')"};
-  static const qx::Format kGroup{"(1H ,4X,'X/THG',I1,3X,1P,G13.5,4X,'Y/PHG',I1,3X,1P,G13.5)"};
-  static const qx::Format kFirstUnits{"(1H ,'Units: micron/milliradian/%power supply error')"};
-  static const qx::Format kThird{"(1H ,/,1H ,'Third Order')"};
-  static const qx::Format kOctupole{"(1H ,'3RD ','X/TH3F',I1,3X,1P,G13.5,4X,'Y/PH3F',I1,3X,1P,G13.5)"};
-  static const qx::Format kThirdUnits{"(1H ,'Units: micron/milliradian^3/%power supply error')"};
-  const int unit = v.excite_unit;
-  const double unit_factor = v.units(unit);
   v.term.write(kHeading, unit == kPercentUnit ? std::string_view("  %  ") : unit_name(unit), perturbation);
   // Every lens is listed, also one whose coefficients vanish (a lens at zero field).
   for (int n = 1; n <= e.lenses; ++n) {
     const std::size_t k = static_cast<std::size_t>(n - 1);
     const double f = per_unit(v.sys.p(e.lens_row[k], 3), unit_factor, unit);
+    static const qx::Format kLens{"(1H ,4X,'X/THE',I1,3X,1P,G13.5,4X,'Y/PHE',I1,3X,1P,G13.5)"};
     v.term.write(kLens, n, e.lens[k][0] * f, n, e.lens[k][1] * f);
   }
   if (e.groups >= 2) {
+    static const qx::Format kCoupled{"(1H ,/,1H ,'Coupled excitation  First order')"};
     v.term.write(kCoupled);
     for (int n = 1; n <= e.groups; ++n) {
       const std::size_t k = static_cast<std::size_t>(n - 1);
       const double f = per_unit(group_values[k], unit_factor, unit);
+      static const qx::Format kGroup{"(1H ,4X,'X/THG',I1,3X,1P,G13.5,4X,'Y/PHG',I1,3X,1P,G13.5)"};
       v.term.write(kGroup, n, e.group[k][0] * f, n, e.group[k][1] * f);
     }
+    static const qx::Format kFirstUnits{"(1H ,'Units: micron/milliradian/%power supply error')"};
     v.term.write(kFirstUnits);
   }
   if (e.octupoles > 0) {
+    static const qx::Format kThird{"(1H ,/,1H ,'Third Order')"};
     v.term.write(kThird);
     for (int n = 1; n <= e.octupoles; ++n) {
       const std::size_t k = static_cast<std::size_t>(n - 1);
+      static const qx::Format kOctupole{"(1H ,'3RD ','X/TH3F',I1,3X,1P,G13.5,4X,'Y/PH3F',I1,3X,1P,G13.5)"};
       v.term.write(kOctupole, n, e.octupole[k][0] / unit_factor, n, e.octupole[k][1] / unit_factor);
     }
+    static const qx::Format kThirdUnits{"(1H ,'Units: micron/milliradian^3/%power supply error')"};
     v.term.write(kThirdUnits);
   }
 }
 
 void print_chromatic(Vorne& v, double perturbation) {
+  const ChromaticTerms& c = v.walk.chromatic;
   static const qx::Format kChromatic{
       "(1H ,/,1H ,'Chromatic Aberration Coefficients',/,1H ,'Perturbation = ',0P,F9.4,'%',/,"
       "1H ,4X,'X/THDM',3X,1P,G13.5,4X,'Y/PHDM',3X,1P,G13.5,/,"
       "1H ,4X,'X/XDM ',3X,1P,G13.5,4X,'Y/YDM ',3X,1P,G13.5,/,"
       "1H ,'Units: micron/milliradian/% momentum error',/)"};
-  const ChromaticTerms& c = v.walk.chromatic;
   v.term.write(kChromatic, perturbation, c.xt * kThetaScale, c.yp * kThetaScale, c.xx * kPositionScale,
                c.yy * kPositionScale);
 }
@@ -95,11 +95,11 @@ void print_chromatic(Vorne& v, double perturbation) {
 }  // namespace
 
 void cmd_excite(Vorne& v, const qx::CommandLine& line) {
-  static const qx::Format kAsk{"(1H ,'Perturbation > ',$)"};
   if (!require_system(v)) return;
   double perturbation = line.number;
   const char letter = line.arg_letter();
   v.excite_unit = unit_for_letter(letter, v.excite_unit);
+  static const qx::Format kAsk{"(1H ,'Perturbation > ',$)"};
   if (letter == 'S' &&
       ask_fixed_real(v, {kAsk, false, false}, kPerturbationField, perturbation) != qx::Answer::accepted)
     return;

@@ -86,12 +86,6 @@ std::optional<MapOutcome> report_map(Vorne& v, const char* who, const EnergyStep
       {MapStatus::step_failure,
        qx::Format{"(1H ,'?',A,'- Integration failed in the field of row ',I2,': no integrated map.')"}, true},
       {MapStatus::not_finite, qx::Format{"(1H ,'?',A,'- Integrated map not finite: no integrated map.')"}, false}};
-  static const qx::Format kFormula{"(1H ,'%',A,'- Rows at first order with their formula aberrations:',20(1X,I2))"};
-  static const qx::Format kNoLimit{
-      "(1H ,'%',A,'- Solenoid in row ',I2,' has no hard-edge limit: formula terms (AB3/L sets a fringe).')"};
-  static const qx::Format kNoLength{"(1H ,'%',A,'- Lens in row ',I2,' has no length: it has no effect.')"};
-  static const qx::Format kLongFringe{
-      "(1H ,'%',A,'- Lens in row ',I2,' is shorter than 4 fringe lengths: its field never reaches full value.')"};
   MapSettings settings;
   settings.fringe = v.fringe;
   settings.idiag = v.idiag;
@@ -107,10 +101,16 @@ std::optional<MapOutcome> report_map(Vorne& v, const char* who, const EnergyStep
   if (!m.formula_rows.empty()) {
     std::vector<qx::FormatArg> args{who};
     for (const int row : m.formula_rows) args.emplace_back(row);
+    static const qx::Format kFormula{"(1H ,'%',A,'- Rows at first order with their formula aberrations:',20(1X,I2))"};
     v.term.put(kFormula.render(args));
   }
+  static const qx::Format kNoLimit{
+      "(1H ,'%',A,'- Solenoid in row ',I2,' has no hard-edge limit: formula terms (AB3/L sets a fringe).')"};
   for (const int row : m.no_limit_rows) v.term.write(kNoLimit, who, row);
+  static const qx::Format kNoLength{"(1H ,'%',A,'- Lens in row ',I2,' has no length: it has no effect.')"};
   for (const int row : m.zero_length_rows) v.term.write(kNoLength, who, row);
+  static const qx::Format kLongFringe{
+      "(1H ,'%',A,'- Lens in row ',I2,' is shorter than 4 fringe lengths: its field never reaches full value.')"};
   for (const int row : m.long_fringe_rows) v.term.write(kLongFringe, who, row);
   return m;
 }
@@ -128,34 +128,34 @@ ChromaticTerms map_chromatic(const PhaseMap& m) {
 }
 
 void write_row(Vorne& v, const char* label, double integrated, double formula, bool scientific) {
-  static const qx::Format kRow{"(1H ,4X,A,2(1X,0P,F13.5),1X,0P,F9.2,' %')"};
-  static const qx::Format kRowNoRatio{"(1H ,4X,A,2(1X,0P,F13.5),'         -')"};
-  static const qx::Format kSciRow{"(1H ,4X,A,2(1X,1P,G13.5),1X,0P,F9.2,' %')"};
-  static const qx::Format kSciRowNoRatio{"(1H ,4X,A,2(1X,1P,G13.5),'         -')"};
   if (formula == 0.0) {
+    static const qx::Format kRowNoRatio{"(1H ,4X,A,2(1X,0P,F13.5),'         -')"};
+    static const qx::Format kSciRowNoRatio{"(1H ,4X,A,2(1X,1P,G13.5),'         -')"};
     v.term.write(scientific ? kSciRowNoRatio : kRowNoRatio, label, integrated, formula);
     return;
   }
   const double percent = 100.0 * (integrated - formula) / formula;
+  static const qx::Format kRow{"(1H ,4X,A,2(1X,0P,F13.5),1X,0P,F9.2,' %')"};
+  static const qx::Format kSciRow{"(1H ,4X,A,2(1X,1P,G13.5),1X,0P,F9.2,' %')"};
   v.term.write(scientific ? kSciRow : kRow, label, integrated, formula, percent);
 }
 
 }  // namespace
 
 void ab3_fringe(Vorne& v, const qx::CommandLine& line) {
-  static const qx::Format kBad{"(1H ,'?AB3- Fringe length must be from 0 to ',F5.1,' mm; it stays ',F8.3,' mm.')"};
-  static const qx::Format kHardEdge{"(1H ,'%AB3- Fringe length 0: AB3/N and COFOUT/N use the hard-edge limit.')"};
-  static const qx::Format kSet{"(1H ,'%AB3- Fringe length ',F8.3,' mm for AB3/N and COFOUT/N.')"};
   const std::string_view right = qx::trim_right(line.typed_arg);
   const std::size_t first = right.find_first_not_of(' ');
   const std::string_view typed = first == std::string_view::npos ? std::string_view{} : right.substr(first);
   const std::optional<double> value = typed.empty() ? std::optional<double>(0.0) : qx::read_fixed_real(typed);
   const double metres = value ? *value * kMillimetre : -1.0;
   if (!value || !std::isfinite(metres) || metres < 0.0 || metres > kMaxFringe) {
+    static const qx::Format kBad{"(1H ,'?AB3- Fringe length must be from 0 to ',F5.1,' mm; it stays ',F8.3,' mm.')"};
     v.term.write(kBad, kMaxFringe / kMillimetre, v.fringe / kMillimetre);
     return;
   }
   v.fringe = metres;
+  static const qx::Format kHardEdge{"(1H ,'%AB3- Fringe length 0: AB3/N and COFOUT/N use the hard-edge limit.')"};
+  static const qx::Format kSet{"(1H ,'%AB3- Fringe length ',F8.3,' mm for AB3/N and COFOUT/N.')"};
   if (metres == 0.0)
     v.term.write(kHardEdge);
   else
@@ -163,12 +163,6 @@ void ab3_fringe(Vorne& v, const qx::CommandLine& line) {
 }
 
 void ab3_integrated(Vorne& v, const qx::CommandLine& line) {
-  static const qx::Format kHeading{"(1H ,/,1H ,'Third order coefficients defined for object',' plane divergences.')"};
-  static const qx::Format kHardEdge{"(1H ,'Integrated through the lens fields at the hard-edge limit.',/)"};
-  static const qx::Format kFringe{"(1H ,'Integrated through the lens fields, fringe length ',F8.3,' mm.',/)"};
-  static const qx::Format kHeadings{"(1H ,5X,'Coeff',10X,'Integrated',7X,'Formula',2X,'Difference')"};
-  static const qx::Format kUnits{"(1H ,7X,' Units: micron/milliradian3',/)"};
-  static const qx::Format kChromaticUnits{"(1H ,7X,' Units: micron/milliradian/% momentum error',/)"};
   if (!require_system(v)) return;
   system_walk(v, -3);
   if (!v.walk.ended) return;
@@ -181,11 +175,15 @@ void ab3_integrated(Vorne& v, const qx::CommandLine& line) {
     const std::array<double, 10> c = third_order_coefficients(m->map, plane);
     for (std::size_t j = 0; j < c.size(); ++j) integrated[static_cast<std::size_t>(plane - 1)][j] = c[j] * kToReportUnits[j];
   }
+  static const qx::Format kHeading{"(1H ,/,1H ,'Third order coefficients defined for object',' plane divergences.')"};
   v.term.write(kHeading);
+  static const qx::Format kHardEdge{"(1H ,'Integrated through the lens fields at the hard-edge limit.',/)"};
+  static const qx::Format kFringe{"(1H ,'Integrated through the lens fields, fringe length ',F8.3,' mm.',/)"};
   if (v.fringe == 0.0)
     v.term.write(kHardEdge);
   else
     v.term.write(kFringe, v.fringe / kMillimetre);
+  static const qx::Format kHeadings{"(1H ,5X,'Coeff',10X,'Integrated',7X,'Formula',2X,'Difference')"};
   v.term.write(kHeadings);
   const bool all = line.arg_letter() == 'A';
   for (const int first : {1, 3}) {   // the main coefficients, then (A) the remaining ones
@@ -195,17 +193,17 @@ void ab3_integrated(Vorne& v, const qx::CommandLine& line) {
         write_row(v, kLabels[plane - 1][j - 1], integrated[static_cast<std::size_t>(plane - 1)][static_cast<std::size_t>(j - 1)],
                   formula(plane, j), false);
   }
+  static const qx::Format kUnits{"(1H ,7X,' Units: micron/milliradian3',/)"};
   v.term.write(kUnits);
   const ChromaticTerms ci = map_chromatic(m->map);
   const ChromaticTerms& cf = step.change;
   write_row(v, "  X/THDM  ", ci.xt * kChromaticScale, cf.xt * kChromaticScale, true);
   write_row(v, "  Y/PHDM  ", ci.yp * kChromaticScale, cf.yp * kChromaticScale, true);
+  static const qx::Format kChromaticUnits{"(1H ,7X,' Units: micron/milliradian/% momentum error',/)"};
   v.term.write(kChromaticUnits);
 }
 
 bool integrated_coefficients(Vorne& v, CoefficientValues& c) {
-  static const qx::Format kNote{
-      "(1H ,'%COFOUT- Integrated map written; its chromatic terms are changes per % of energy.')"};
   const std::optional<MapOutcome> m = report_map(v, "COFOUT", energy_step(v));
   if (!m) return false;
   for (int i = 1; i <= 4; ++i)
@@ -228,6 +226,8 @@ bool integrated_coefficients(Vorne& v, CoefficientValues& c) {
   for (int plane = 1; plane <= 2; ++plane)
     c.third[static_cast<std::size_t>(plane - 1)] = third_order_coefficients(m->map, plane);
   c.chromatic = map_chromatic(m->map);
+  static const qx::Format kNote{
+      "(1H ,'%COFOUT- Integrated map written; its chromatic terms are changes per % of energy.')"};
   v.term.write(kNote);
   return true;
 }

@@ -75,14 +75,6 @@ void parasitic_order(Vorne& v, const LensSystem& saved, int order, double percen
       "(1H ,/,1H ,'Reduced Parasitic Octupole Aberration Coefficients:',' (micron/millirad^3/%)',/)"};
   static const qx::Format kSextHeader{
       "(1H ,/,1H ,'Reduced Parasitic Sextupole Aberration Coefficients:',' (m/rad^2/%)',/)"};
-  static const qx::Format kLens{
-      "(1H ,'Quadrupole lens ',I2,' in position ',I2,' Parasitic lens field ',1P,G12.5,' (',0P,F7.2,'%)')"};
-  static const qx::Format kSext{
-      "(1H ,'  (X/TH2S)  ',1P,G13.5,'   (Y/TH2S)  ',1P,G13.5,/,1H ,'  (X/THPHS) ',1P,G13.5,'   (Y/THPHS) ',1P,G13.5,/,"
-      "1H ,'  (X/PH2S)  ',1P,G13.5,'   (Y/PH2S)  ',1P,G13.5,/)"};
-  static const qx::Format kOct{
-      "(1H ,'  (X/TH3O)   ',1P,G13.5,'   (Y/PH3O)   ',1P,G13.5,/,1H ,'  (X/THPH2O) ',1P,G13.5,'   (Y/TH2PHO) ',1P,"
-      "G13.5,/)"};
   v.term.write(order == kOctupoleOrder ? kOctHeader : kSextHeader);
   // The existing multipoles stay off for every quadrupole's run, so each line shows the
   // parasitic lens alone.
@@ -102,13 +94,21 @@ void parasitic_order(Vorne& v, const LensSystem& saved, int order, double percen
     const double field = insert_parasitic(v, base, iz, order, fraction);
     const double pct = field * 100.0 / v.sys.p(iz, 3);
     system_walk(v, order, false);
+    static const qx::Format kLens{
+        "(1H ,'Quadrupole lens ',I2,' in position ',I2,' Parasitic lens field ',1P,G12.5,' (',0P,F7.2,'%)')"};
     v.term.write(kLens, static_cast<int>(n) + 1, iz, field, pct);
     if (order == kSextupoleOrder) {
       const Mat14& s2 = v.walk.s2;
+      static const qx::Format kSext{
+          "(1H ,'  (X/TH2S)  ',1P,G13.5,'   (Y/TH2S)  ',1P,G13.5,/,1H ,'  (X/THPHS) ',1P,G13.5,'   (Y/THPHS) ',1P,G13.5,/,"
+          "1H ,'  (X/PH2S)  ',1P,G13.5,'   (Y/PH2S)  ',1P,G13.5,/)"};
       v.term.write(kSext, s2(1, 9) / pct, s2(3, 9) / pct, s2(1, 11) / pct, s2(3, 11) / pct, s2(1, 14) / pct,
                    s2(3, 14) / pct);
     } else {
       const ThirdOrderSet r = reduced_system(v);
+      static const qx::Format kOct{
+          "(1H ,'  (X/TH3O)   ',1P,G13.5,'   (Y/PH3O)   ',1P,G13.5,/,1H ,'  (X/THPH2O) ',1P,G13.5,'   (Y/TH2PHO) ',1P,"
+          "G13.5,/)"};
       v.term.write(kOct, (r(1, 1) - reference(1, 1)) / pct, (r(2, 1) - reference(2, 1)) / pct,
                    (r(1, 2) - reference(1, 2)) / pct, (r(2, 2) - reference(2, 2)) / pct);
     }
@@ -119,10 +119,10 @@ void parasitic_order(Vorne& v, const LensSystem& saved, int order, double percen
 }  // namespace
 
 void parasitic_report(Vorne& v, char kind, double percent) {
-  static const qx::Format kFull{"(1H ,'?PARASI- No room for a parasitic lens: the table holds ',I2,' rows.')"};
   if (!v.sys.loaded()) return;
   system_walk(v, 3, false);
   if (v.sys.izend >= kRows) {
+    static const qx::Format kFull{"(1H ,'?PARASI- No room for a parasitic lens: the table holds ',I2,' rows.')"};
     v.term.write(kFull, v.sys.izend);
     return;
   }
@@ -134,12 +134,6 @@ void parasitic_report(Vorne& v, char kind, double percent) {
 // ---- ROTN ------------------------------------------------------------------------------------
 
 void rotational_report(Vorne& v, char letter, double angle) {
-  static const qx::Format kHeader{
-      "(1H ,/,1H ,'Rotational aberration coefficients (',1P,G12.5,' deg) :',/,/,"
-      "1H ,'Quadrupole       Position     (x/ph.rho)','        (y/th.rho)',/)"};
-  static const qx::Format kLine{"(1H ,3X,I2,15X,I2,9X,1P,G12.5,6X,1P,G12.5)"};
-  static const qx::Format kPerDegree{"(1H ,/,1H ,'                Units: m/rad/degree',/)"};
-  static const qx::Format kPerRadian{"(1H ,/,1H ,'                Units: m/rad^2',/)"};
   if (!v.sys.loaded()) return;
   const double scale = letter == 'D' ? kRadPerDegree : 1.0;
   const double r = angle > kTiny ? angle * kRadPerDegree : kRadPerDegree;
@@ -148,27 +142,28 @@ void rotational_report(Vorne& v, char letter, double angle) {
     const SystemSnapshot snapshot(v.sys, v.walk);
     LensSystem& s = v.sys;
     for (int iz = 1; iz <= kRows; ++iz) s.rotation(iz) = 0.0;
+    static const qx::Format kHeader{
+        "(1H ,/,1H ,'Rotational aberration coefficients (',1P,G12.5,' deg) :',/,/,"
+        "1H ,'Quadrupole       Position     (x/ph.rho)','        (y/th.rho)',/)"};
     v.term.write(kHeader, r / kRadPerDegree);
     const std::vector<int> quads = report_quadrupoles(s);
     for (std::size_t n = 0; n < quads.size(); ++n) {
       const int iz = quads[n];
       s.rotation(iz) = r;
       system_walk(v, 1, false);
+      static const qx::Format kLine{"(1H ,3X,I2,15X,I2,9X,1P,G12.5,6X,1P,G12.5)"};
       v.term.write(kLine, static_cast<int>(n) + 1, iz, scale * v.walk.s(1, 4) / r, scale * v.walk.s(3, 2) / r);
       s.rotation(iz) = 0.0;
     }
   }
+  static const qx::Format kPerDegree{"(1H ,/,1H ,'                Units: m/rad/degree',/)"};
+  static const qx::Format kPerRadian{"(1H ,/,1H ,'                Units: m/rad^2',/)"};
   v.term.write(letter == 'D' ? kPerDegree : kPerRadian);
 }
 
 // ---- DISP ------------------------------------------------------------------------------------
 
 void displacement_aberration_report(Vorne& v, double offset) {
-  static const qx::Format kHeader{
-      "(1H ,/,1H ,I2,' Order displacement aberration coefficients (offset ',1P,G12.5,' mm) :',/,/,"
-      "1H ,'Quadrupole       Position     (x/a)','        (y/b)',/)"};
-  static const qx::Format kLine{"(1H ,3X,I2,15X,I2,9X,1P,G12.5,6X,1P,G12.5)"};
-  static const qx::Format kUnits{"(1H ,/,1H ,'                Units: m/m',/)"};
   if (!v.sys.loaded()) return;
   LensSystem& s = v.sys;
   const double d = offset > kTiny ? offset : kDefaultOffset;
@@ -193,6 +188,9 @@ void displacement_aberration_report(Vorne& v, double offset) {
     system_walk(v, order, false);
     const float x0 = static_cast<float>(s.p(2, 2));
     const float y0 = static_cast<float>(s.p(2, 4));
+    static const qx::Format kHeader{
+        "(1H ,/,1H ,I2,' Order displacement aberration coefficients (offset ',1P,G12.5,' mm) :',/,/,"
+        "1H ,'Quadrupole       Position     (x/a)','        (y/b)',/)"};
     v.term.write(kHeader, order, d * 1000.0);
     for (std::size_t n = 0; n < quads.size(); ++n) {
       const int iz = quads[n];
@@ -204,9 +202,11 @@ void displacement_aberration_report(Vorne& v, double offset) {
       system_walk(v, order, false);
       const float yb = (static_cast<float>(s.p(2, 9)) - y0) / df;
       s.dy(iz) = 0.0;
+      static const qx::Format kLine{"(1H ,3X,I2,15X,I2,9X,1P,G12.5,6X,1P,G12.5)"};
       v.term.write(kLine, static_cast<int>(n) + 1, iz, static_cast<double>(xa), static_cast<double>(yb));
     }
     put_back_offsets();
+    static const qx::Format kUnits{"(1H ,/,1H ,'                Units: m/m',/)"};
     v.term.write(kUnits);
   }
   // The table and the last walk's results come back as they were before; the offsets as kept.

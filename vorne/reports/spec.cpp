@@ -43,8 +43,8 @@ class EchoedInput : public qx::Input {
 // A new file for the scan: the argument or the answer at the prompt, asked again while the
 // file cannot be created. Nothing (nullptr) on an empty answer or at the end of the input.
 std::unique_ptr<qx::FileOutput> open_scan_file(Vorne& v, std::string name) {
-  static const qx::Format kTooLong{"(1H ,'?SPEC- A file name has at most ',I2,' characters: ',A)"};
   if (name.size() > kNameField) {
+    static const qx::Format kTooLong{"(1H ,'?SPEC- A file name has at most ',I2,' characters: ',A)"};
     v.term.write(kTooLong, static_cast<int>(kNameField), name);
     name.clear();
   }
@@ -67,31 +67,31 @@ struct Scan {
 
 // "Z initial, Z final, Number of steps": false at the end of the input.
 bool ask_scan(Vorne& v, Scan& scan) {
-  static const qx::Format kAsk{"(1H ,'Z initial, Z final, Number of steps  > ',$)"};
-  static const qx::Format kBad{"(1H ,'?SPEC- Three numbers, please: z initial, z final (m), steps.')"};
-  static const qx::Format kNegative{"(1H ,'?SPEC- Positions must not be negative.')"};
-  static const qx::Format kNoSteps{"(1H ,'?SPEC- At least one step, please.')"};
-  static const qx::Format kTooMany{"(1H ,'%SPEC- At most ',I5,' steps; ',I5,' taken.')"};
   EchoedInput in(v);
   for (;;) {
+    static const qx::Format kAsk{"(1H ,'Z initial, Z final, Number of steps  > ',$)"};
     v.term.write(kAsk);
     double values[3] = {0.0, 0.0, 0.0};
     const qx::ReadStatus st = qx::read_reals(in, values);
     if (st == qx::ReadStatus::eof) return false;
     if (st != qx::ReadStatus::ok) {
+      static const qx::Format kBad{"(1H ,'?SPEC- Three numbers, please: z initial, z final (m), steps.')"};
       v.term.write(kBad);
       continue;
     }
     if (values[0] < 0.0 || values[1] < 0.0) {
+      static const qx::Format kNegative{"(1H ,'?SPEC- Positions must not be negative.')"};
       v.term.write(kNegative);
       continue;
     }
     const std::optional<std::int64_t> n = qx::nearest_int(values[2], INT32_MIN, kMaxTraceSteps);
     if (n && *n < 1) {
+      static const qx::Format kNoSteps{"(1H ,'?SPEC- At least one step, please.')"};
       v.term.write(kNoSteps);
       continue;
     }
     scan = {values[0], values[1], n ? static_cast<int>(*n) : kMaxTraceSteps};
+    static const qx::Format kTooMany{"(1H ,'%SPEC- At most ',I5,' steps; ',I5,' taken.')"};
     if (!n) v.term.write(kTooMany, kMaxTraceSteps, kMaxTraceSteps);
     return true;
   }
@@ -100,10 +100,8 @@ bool ask_scan(Vorne& v, Scan& scan) {
 }  // namespace
 
 void cmd_spec(Vorne& v, const qx::CommandLine& line) {
-  static const qx::Format kTitle{"(1H ,'Generate a file of (Z, Astig) ordered pairs.')"};
-  static const qx::Format kPair{"(1H ,1P,G13.5,',',1P,G13.5)"};
-  static const qx::Format kFailed{"(1H ,'?SPEC- Error writing ',A)"};
   if (!require_system(v)) return;
+  static const qx::Format kTitle{"(1H ,'Generate a file of (Z, Astig) ordered pairs.')"};
   v.term.write(kTitle);
   const SystemSnapshot keep(v.sys, v.walk);
   std::unique_ptr<qx::FileOutput> file = open_scan_file(v, argument_name(line));
@@ -129,8 +127,10 @@ void cmd_spec(Vorne& v, const qx::CommandLine& line) {
     const Mat4 s = evaluate_truncated(v.sys, v.walk, walk_settings(v), 1, z, step, beam).s;
     const double xx = s(2, 2) != 0.0 ? s(2, 2) : kZeroDenominator;
     const double yy = s(4, 4) != 0.0 ? s(4, 4) : kZeroDenominator;
+    static const qx::Format kPair{"(1H ,1P,G13.5,',',1P,G13.5)"};
     file->write(kPair, z, s(1, 2) / xx - s(3, 4) / yy);
   }
+  static const qx::Format kFailed{"(1H ,'?SPEC- Error writing ',A)"};
   if (!file->commit()) v.term.write(kFailed, file->path().string());
 }
 

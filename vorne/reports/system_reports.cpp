@@ -43,33 +43,26 @@ bool uses_chromatic_terms(int order) { return std::abs(order) >= 2 && order > -3
 // ---- SMAT --------------------------------------------------------------------------------------
 
 void cmd_smat(Vorne& v, const qx::CommandLine&) {
-  static const qx::Format kHeading{"(1H ,/,1H ,'System Beam Matrix:')"};
-  static const qx::Format kRow{"(1H ,4(1X,A,'=',1P,G10.3))"};
-  static const qx::Format kUnits{"(1H ,'Units: m, rad',/)"};
   if (!require_system(v)) return;
   system_walk(v, 1);
   const Mat4& s = v.walk.s;
+  static const qx::Format kHeading{"(1H ,/,1H ,'System Beam Matrix:')"};
   v.term.write(kHeading);
   for (int i = 1; i <= 4; ++i) {
     const auto& label = kMatrixLabels[i - 1];
+    static const qx::Format kRow{"(1H ,4(1X,A,'=',1P,G10.3))"};
     v.term.write(kRow, label[0], s(i, 1), label[1], s(i, 2), label[2], s(i, 3), label[3], s(i, 4));
   }
+  static const qx::Format kUnits{"(1H ,'Units: m, rad',/)"};
   v.term.write(kUnits);
 }
 
 // ---- SYSTEM ------------------------------------------------------------------------------------
 
 void cmd_system(Vorne& v, const qx::CommandLine&) {
-  static const qx::Format kFrom{"(1H ,/,1H ,'From system  B - matrix')"};
-  static const qx::Format kAngles{
-      "(1H ,'(th/th)=',1P,G12.5,' (ph/ph)=',1P,G12.5,/,1H ,'(x/th3)=',1P,G12.5,' (y/ph3)=',1P,G12.5)"};
-  static const qx::Format kMerit{
-      "(1H ,/,1H ,'Pellow''s Figure of Merit:',/,"
-      "1H ,'Q = [(th/th)*(ph/ph)]/[(x/th3)*(y/ph3)]^1/3 = ',1P,G12.5,/)"};
-  static const qx::Format kNoMerit{
-      "(1H ,/,1H ,'%SYSTEM- No spherical aberration: the figure of merit is not defined.',/)"};
   if (!require_system(v)) return;
   system_walk(v, 1);
+  static const qx::Format kFrom{"(1H ,/,1H ,'From system  B - matrix')"};
   v.term.write(kFrom);
   geometric_listing(v.sys, v.sys.izend, v.walk.s, walk_settings(v));
 
@@ -79,12 +72,19 @@ void cmd_system(Vorne& v, const qx::CommandLine&) {
   const double phph = v.walk.s(4, 4);
   const double xth3 = r(1, 1);
   const double yph3 = r(2, 1);
+  static const qx::Format kAngles{
+      "(1H ,'(th/th)=',1P,G12.5,' (ph/ph)=',1P,G12.5,/,1H ,'(x/th3)=',1P,G12.5,' (y/ph3)=',1P,G12.5)"};
   v.term.write(kAngles, thth, phph, xth3, yph3);
   const double spherical = std::fabs(xth3 * yph3);
   if (spherical == 0.0) {
+    static const qx::Format kNoMerit{
+        "(1H ,/,1H ,'%SYSTEM- No spherical aberration: the figure of merit is not defined.',/)"};
     v.term.write(kNoMerit);
     return;
   }
+  static const qx::Format kMerit{
+      "(1H ,/,1H ,'Pellow''s Figure of Merit:',/,"
+      "1H ,'Q = [(th/th)*(ph/ph)]/[(x/th3)*(y/ph3)]^1/3 = ',1P,G12.5,/)"};
   // A quadrupole system images one plane upright and the other inverted: the figure of merit
   // takes the size of the angular magnification product, never its sign.
   v.term.write(kMerit, std::fabs(thth * phph) / std::cbrt(spherical));
@@ -93,19 +93,12 @@ void cmd_system(Vorne& v, const qx::CommandLine&) {
 // ---- RUSS --------------------------------------------------------------------------------------
 
 void cmd_russ(Vorne& v, const qx::CommandLine&) {
-  static const qx::Format kParameters{
-      "(1H ,/,1H ,11X,'RUSSIAN PARAMETERS',7X,'X-Plane',6X,'Y-Plane',/,"
-      "1H ,5X,'            Focal Length',3X,2(1X,0P,F10.5,' m'),/,"
-      "1H ,5X,'           Magnification',3X,2(1X,0P,F10.5,' m'),/,"
-      "1H ,3X,'Errors (Totlen-L.Quad Im.)',5X,2(1X,1P,G10.3),' micron',/,"
-      "1H ,5X,'  Thin Lens Focal Length',9X,0P,F10.5,' m',/,"
-      "1H ,5X,'     System Total Length',9X,0P,F10.5,' m',/)"};
-  static const qx::Format kNoLens{"(1H ,'%RUSS- No active lens in the system.')"};
   if (!require_system(v)) return;
   system_walk(v, 1);
   const LensSystem& s = v.sys;
   const int last = last_active_lens(s);
   if (last == 0) {
+    static const qx::Format kNoLens{"(1H ,'%RUSS- No active lens in the system.')"};
     v.term.write(kNoLens);
     return;
   }
@@ -116,6 +109,13 @@ void cmd_russ(Vorne& v, const qx::CommandLine&) {
   // A thin lens at the middle of the lens region imaging the system's object onto its end;
   // with the lens at either end the image distance, and so the focal length, is 0.
   const double thin = mid != 0.0 && total != mid ? 1.0 / (1.0 / mid + 1.0 / (total - mid)) : 0.0;
+  static const qx::Format kParameters{
+      "(1H ,/,1H ,11X,'RUSSIAN PARAMETERS',7X,'X-Plane',6X,'Y-Plane',/,"
+      "1H ,5X,'            Focal Length',3X,2(1X,0P,F10.5,' m'),/,"
+      "1H ,5X,'           Magnification',3X,2(1X,0P,F10.5,' m'),/,"
+      "1H ,3X,'Errors (Totlen-L.Quad Im.)',5X,2(1X,1P,G10.3),' micron',/,"
+      "1H ,5X,'  Thin Lens Focal Length',9X,0P,F10.5,' m',/,"
+      "1H ,5X,'     System Total Length',9X,0P,F10.5,' m',/)"};
   v.term.write(kParameters, f.fx, f.fy, m.mx, m.my, (s.p(last, 6) - total) * kMicrometresPerMetre,
                (s.p(last, 7) - total) * kMicrometresPerMetre, thin, total);
 }
@@ -123,18 +123,9 @@ void cmd_russ(Vorne& v, const qx::CommandLine&) {
 // ---- VECTOR ------------------------------------------------------------------------------------
 
 void cmd_vector(Vorne& v, const qx::CommandLine& line) {
-  static const qx::Format kRange{"(1H ,'?VECTOR- Order out of range: ',1P,G13.5)"};
-  static const qx::Format kVectors{
-      "(1H ,19X,'Beam Vectors',/,1H ,19X,'Initial',8X,'Final',6X,'Order = ',I2,/,"
-      "1H ,10X,' X    ',2(1P,G13.5,2X),'micron',/,1H ,10X,' Theta',2(1P,G13.5,2X),'mrad',/,"
-      "1H ,10X,' Y    ',2(1P,G13.5,2X),'micron',/,1H ,10X,' Phi  ',2(1P,G13.5,2X),'mrad')"};
-  static const qx::Format kSpherical{"(1H ,10X,'First order and Spherical aberrations only.')"};
-  static const qx::Format kFishk{"(1H ,10X,'First order and Fishk spherical aberraions only.')"};
-  static const qx::Format kAllThird{"(1H ,10X,'First, Chromatic and all third order',' aberrations.')"};
-  static const qx::Format kAngleChromatic{"(1H ,10X,'First order and angle Chromatic aberrations only.')"};
-  static const qx::Format kAllChromatic{"(1H ,10X,'First order and all Chromatic aberrations.')"};
   const std::optional<std::int64_t> typed = qx::int_part(line.number, -kMaxOrderCode, kMaxOrderCode);
   if (!typed) {
+    static const qx::Format kRange{"(1H ,'?VECTOR- Order out of range: ',1P,G13.5)"};
     v.term.write(kRange, line.number);
     return;
   }
@@ -159,10 +150,19 @@ void cmd_vector(Vorne& v, const qx::CommandLine& line) {
   ray_transform(v, order, end, v.walk.s);
   v.walk.total = walked;
 
+  static const qx::Format kVectors{
+      "(1H ,19X,'Beam Vectors',/,1H ,19X,'Initial',8X,'Final',6X,'Order = ',I2,/,"
+      "1H ,10X,' X    ',2(1P,G13.5,2X),'micron',/,1H ,10X,' Theta',2(1P,G13.5,2X),'mrad',/,"
+      "1H ,10X,' Y    ',2(1P,G13.5,2X),'micron',/,1H ,10X,' Phi  ',2(1P,G13.5,2X),'mrad')"};
   v.term.write(kVectors, order, start(1) * kMicrometresPerMetre, end(1) * kMicrometresPerMetre,
                start(2) * kMilliradiansPerRadian, end(2) * kMilliradiansPerRadian, start(3) * kMicrometresPerMetre,
                end(3) * kMicrometresPerMetre, start(4) * kMilliradiansPerRadian,
                end(4) * kMilliradiansPerRadian);
+  static const qx::Format kSpherical{"(1H ,10X,'First order and Spherical aberrations only.')"};
+  static const qx::Format kFishk{"(1H ,10X,'First order and Fishk spherical aberraions only.')"};
+  static const qx::Format kAllThird{"(1H ,10X,'First, Chromatic and all third order',' aberrations.')"};
+  static const qx::Format kAngleChromatic{"(1H ,10X,'First order and angle Chromatic aberrations only.')"};
+  static const qx::Format kAllChromatic{"(1H ,10X,'First order and all Chromatic aberrations.')"};
   switch (order) {
     case -3: v.term.write(kSpherical); break;
     case -4: v.term.write(kFishk); break;

@@ -40,37 +40,37 @@ const qx::Format kNegative{"(1H ,'?TRACE- Positions must not be negative.')"};
 // ---- Qualifiers ------------------------------------------------------------------------------
 
 void set_order(Vorne& v, double number) {
-  static const qx::Format kSet{"(1H ,'Order set to ',I3)"};
-  static const qx::Format kRange{"(1H ,'?TRACE- The order must be 1 to ',I3,'.')"};
   const std::optional<std::int64_t> n = qx::nearest_int(number, INT32_MIN, kMaxOrder);
   if (!n) {
+    static const qx::Format kRange{"(1H ,'?TRACE- The order must be 1 to ',I3,'.')"};
     v.term.write(kRange, kMaxOrder);
     return;
   }
   v.trace.order = std::max(1, static_cast<int>(*n));
+  static const qx::Format kSet{"(1H ,'Order set to ',I3)"};
   v.term.write(kSet, v.trace.order);
 }
 
 void set_wait(Vorne& v, double number) {
-  static const qx::Format kSet{"(1H ,'Wait before plot set to ',F6.2,' seconds.')"};
-  static const qx::Format kRange{"(1H ,'?TRACE- The wait must be 0 to ',I2,' seconds.')"};
   if (!(number >= 0.0 && number <= kMaxWait)) {
+    static const qx::Format kRange{"(1H ,'?TRACE- The wait must be 0 to ',I2,' seconds.')"};
     v.term.write(kRange, static_cast<int>(kMaxWait));
     return;
   }
   v.trace.wait = static_cast<float>(number);
+  static const qx::Format kSet{"(1H ,'Wait before plot set to ',F6.2,' seconds.')"};
   v.term.write(kSet, v.trace.wait);
 }
 
 void set_font(Vorne& v, double number) {
-  static const qx::Format kSet{"(1H ,'Font set to ',I1)"};
-  static const qx::Format kRange{"(1H ,'?TRACE- The font must be 0 to ',I1,'.')"};
   const std::optional<std::int64_t> n = qx::nearest_int(number, 0, kMaxFont);
   if (!n) {
+    static const qx::Format kRange{"(1H ,'?TRACE- The font must be 0 to ',I1,'.')"};
     v.term.write(kRange, kMaxFont);
     return;
   }
   v.trace.font = static_cast<int>(*n);
+  static const qx::Format kSet{"(1H ,'Font set to ',I1)"};
   v.term.write(kSet, v.trace.font);
 }
 
@@ -84,8 +84,8 @@ TruncatedResult cut_at(Vorne& v, double z, double step, const Vec4& beam) {
 // Steps of a trace: the command's number (nearest integer), the default (or for a repeat the
 // last trace's) when below 1, at most kMaxTraceSteps.
 int trace_steps(Vorne& v, double number, int fallback) {
-  static const qx::Format kTooMany{"(1H ,'%TRACE- At most ',I5,' steps; ',I5,' taken.')"};
   const std::optional<std::int64_t> n = qx::nearest_int(number, INT32_MIN, kMaxTraceSteps);
+  static const qx::Format kTooMany{"(1H ,'%TRACE- At most ',I5,' steps; ',I5,' taken.')"};
   if (!n && !(number < 0.0)) {   // too many, or not a number at all
     v.term.write(kTooMany, kMaxTraceSteps, kMaxTraceSteps);
     return kMaxTraceSteps;
@@ -96,12 +96,12 @@ int trace_steps(Vorne& v, double number, int fallback) {
 
 // "Initial and final z-positions": false when the input ends.
 bool ask_range(Vorne& v, double length, double& z1, double& z2) {
-  static const qx::Format kAsk{
-      "(1H ,'Perform a trace through the system.',/,1H ,'Initial and final z-positions (',1P,G12.5,' to ',1P,"
-      "G12.5,') > ',$)"};
   z1 = 0.0;
   z2 = kRangeFactor * length;
   for (;;) {
+    static const qx::Format kAsk{
+        "(1H ,'Perform a trace through the system.',/,1H ,'Initial and final z-positions (',1P,G12.5,' to ',1P,"
+        "G12.5,') > ',$)"};
     v.term.write(kAsk, z1, z2);
     const qx::Answer a = qx::qxread(v.in(), v.term, v.echo(), z1, z2);
     if (a == qx::Answer::end) return false;
@@ -154,16 +154,15 @@ Extents trace_extents(Vorne& v, double z1, double z2, double step, const Vec4& b
 
 // The plot extent: false when the input ends.
 bool ask_extent(Vorne& v, const Extents& e, double& e1, double& e2) {
-  static const qx::Format kShow{
-      "(1H ,9X,'Extents in xoz plane: ',1P,G12.5,' to ',1P,G12.5,' mm',/,1H ,9X,'Extents in yoz plane: ',1P,G12.5,"
-      "' to ',1P,G12.5,' mm')"};
-  static const qx::Format kAsk{"(1H ,9X,'Extent for plot, mm ( ',1P,G12.5,' to ',1P,G12.5,') > ',$)"};
-  static const qx::Format kEmpty{"(1H ,'?TRACE- The extent must not be empty.')"};
   const double m = e.largest();
   e2 = m > 0.0 ? kExtentFactor * m : kEmptyExtent;
   e1 = -e2;
+  static const qx::Format kShow{
+      "(1H ,9X,'Extents in xoz plane: ',1P,G12.5,' to ',1P,G12.5,' mm',/,1H ,9X,'Extents in yoz plane: ',1P,G12.5,"
+      "' to ',1P,G12.5,' mm')"};
   v.term.write(kShow, e.xmin, e.xmax, e.ymin, e.ymax);
   for (;;) {
+    static const qx::Format kAsk{"(1H ,9X,'Extent for plot, mm ( ',1P,G12.5,' to ',1P,G12.5,') > ',$)"};
     v.term.write(kAsk, e1, e2);
     const qx::Answer a = qx::qxread(v.in(), v.term, v.echo(), e1, e2);
     if (a == qx::Answer::end) return false;
@@ -172,6 +171,7 @@ bool ask_extent(Vorne& v, const Extents& e, double& e1, double& e2) {
       if (e1 > e2) std::swap(e1, e2);
       return true;
     }
+    static const qx::Format kEmpty{"(1H ,'?TRACE- The extent must not be empty.')"};
     v.term.write(kEmpty);
   }
 }
@@ -204,28 +204,16 @@ void test_collision(const LensSystem& s, const TruncatedResult& r, int k, int un
 }
 
 void perform(Vorne& v, const qx::CommandLine& line, bool repeat) {
-  static const qx::Format kNoRepeat{"(1H ,'?TRACE- There is no trace to repeat.')"};
-  static const qx::Format kUnable{"(1H ,'?TRACE- Unable to open ',A)"};
-  static const qx::Format kHeader{"(1H ,'iz:it z (m),  x (mm), theta (mr), y(mm), phi (mr)')"};
-  static const qx::Format kToBeSaved{"(1H ,' Trajectories to be saved in trace.dat')"};
-  static const qx::Format kBeam{
-      "(1H ,'Inital beam: (',1P,G12.5,'um,',1P,G12.5,'mr,',1P,G12.5,'um,',1P,G12.5,'mr)')"};
-  static const qx::Format kOrder{"(1H ,'Trace performed to order ',I9)"};
-  static const qx::Format kStep{"(1H ,'Step size = ',1P,G12.5,' mm')"};
-  static const qx::Format kReset{"(1H ,'Resetting step size to 0.1 mm')"};
-  static const qx::Format kRows{"(1H ,'Initial: ',I3,' Final: ',I3)"};
-  static const qx::Format kNoPlot{"(1H ,'Error starting plot.')"};
-  static const qx::Format kRecord{
-      "(1H ,I2,':',I2,' z:',1P,G12.5,',',1P,G12.5,',',1P,G12.5,',',1P,G12.5,',',1P,G12.5)"};
-  static const qx::Format kClosing{"(1H ,' Closing trajectory file: trace.dat')"};
   if (!require_system(v)) return;
   TraceSettings& t = v.trace;
   if (repeat && !t.repeatable) {
+    static const qx::Format kNoRepeat{"(1H ,'?TRACE- There is no trace to repeat.')"};
     v.term.write(kNoRepeat);
     return;
   }
   const SystemSnapshot keep(v.sys, v.walk);
   const int n = trace_steps(v, line.number, repeat ? t.steps : kDefaultTraceSteps);
+  static const qx::Format kUnable{"(1H ,'?TRACE- Unable to open ',A)"};
   std::unique_ptr<qx::FileOutput> file;
   if (t.save) {
     // A new "trace.dat" takes the old one's place only when the trace is complete.
@@ -234,14 +222,19 @@ void perform(Vorne& v, const qx::CommandLine& line, bool repeat) {
       v.term.write(kUnable, kTraceFile);
       return;
     }
+    static const qx::Format kHeader{"(1H ,'iz:it z (m),  x (mm), theta (mr), y(mm), phi (mr)')"};
     file->write(kHeader);
+    static const qx::Format kToBeSaved{"(1H ,' Trajectories to be saved in trace.dat')"};
     v.term.write(kToBeSaved);
   }
   Vec4 beam;
   for (int i = 1; i <= 4; ++i) beam(i) = v.sys.p(2, i + 1);
   if (!repeat) {
+    static const qx::Format kBeam{
+        "(1H ,'Inital beam: (',1P,G12.5,'um,',1P,G12.5,'mr,',1P,G12.5,'um,',1P,G12.5,'mr)')"};
     v.term.write(kBeam, beam(1) * kMicrometres, beam(2) * kMillimetres, beam(3) * kMicrometres,
                  beam(4) * kMillimetres);
+    static const qx::Format kOrder{"(1H ,'Trace performed to order ',I9)"};
     v.term.write(kOrder, t.order);
   }
   const double length = plain_length(v.sys);
@@ -250,14 +243,17 @@ void perform(Vorne& v, const qx::CommandLine& line, bool repeat) {
   v.sys.total_length = length;
 
   double step = (z2 - z1) / n;
+  static const qx::Format kStep{"(1H ,'Step size = ',1P,G12.5,' mm')"};
   v.term.write(kStep, step * kMillimetres);
   if (step < kMinStep) {
+    static const qx::Format kReset{"(1H ,'Resetting step size to 0.1 mm')"};
     v.term.write(kReset);
     step = kMinStep;
     z2 = std::max(z2, z1 + kMinStep);
   }
   const TruncatedResult first = cut_at(v, z1, step, beam);
   const TruncatedResult last = cut_at(v, z2, step, beam);
+  static const qx::Format kRows{"(1H ,'Initial: ',I3,' Final: ',I3)"};
   v.term.write(kRows, first.at.row, last.at.row);
   double e1 = t.e1, e2 = t.e2;
   if (!repeat && !ask_extent(v, trace_extents(v, z1, z2, step, beam, first, last), e1, e2)) return;
@@ -273,6 +269,7 @@ void perform(Vorne& v, const qx::CommandLine& line, bool repeat) {
   std::vector<TraceStep> steps;
   TracePlot plot{device, z1, z2, e1, e2, t.font, &steps, 0};
   if (start_trace_plot(v.qx, v.in(), v.term, plot) != 0) {
+    static const qx::Format kNoPlot{"(1H ,'Error starting plot.')"};
     v.term.write(kNoPlot);
     return;
   }
@@ -288,6 +285,8 @@ void perform(Vorne& v, const qx::CommandLine& line, bool repeat) {
     const double z = z1 + (k - 1) * step;
     if (z > z2 + tolerance) break;
     const TruncatedResult r = cut_at(v, z, step, beam);
+    static const qx::Format kRecord{
+        "(1H ,I2,':',I2,' z:',1P,G12.5,',',1P,G12.5,',',1P,G12.5,',',1P,G12.5,',',1P,G12.5)"};
     if (file)
       file->write(kRecord, r.at.row, r.type, z, r.ray(1) * kMillimetres, r.ray(2) * kMillimetres,
                   r.ray(3) * kMillimetres, r.ray(4) * kMillimetres);
@@ -300,6 +299,7 @@ void perform(Vorne& v, const qx::CommandLine& line, bool repeat) {
   v.term.list("nstep", n, " icollx ", hit.x, " icolly ", hit.y);
   if (file) {
     if (!file->commit()) v.term.write(kUnable, kTraceFile);
+    static const qx::Format kClosing{"(1H ,' Closing trajectory file: trace.dat')"};
     v.term.write(kClosing);
   }
 }
@@ -325,9 +325,6 @@ double bore_radius(const LensSystem& s, int row) {
 }
 
 void cmd_trace(Vorne& v, const qx::CommandLine& line) {
-  static const qx::Format kNoClear{"(1H ,'TEK4010 auto clear disabled.')"};
-  static const qx::Format kSave{"(1H ,' Trajectories saved in trace.dat')"};
-  static const qx::Format kNoTest{"(1H ,' Rays not to be tested for collimation by pole tips.')"};
   switch (line.option) {
     case 'O':
       set_order(v, line.number);
@@ -341,15 +338,18 @@ void cmd_trace(Vorne& v, const qx::CommandLine& line) {
     case 'D':
       if (line.arg_letter() == 'C') {
         v.qx.gfx.auto_clear = false;
+        static const qx::Format kNoClear{"(1H ,'TEK4010 auto clear disabled.')"};
         v.term.write(kNoClear);
       }
       return;
     case 'S':
       v.trace.save = true;
+      static const qx::Format kSave{"(1H ,' Trajectories saved in trace.dat')"};
       v.term.write(kSave);
       return;
     case 'C':
       v.trace.collimation = false;
+      static const qx::Format kNoTest{"(1H ,' Rays not to be tested for collimation by pole tips.')"};
       v.term.write(kNoTest);
       return;
     case 'E':
