@@ -95,11 +95,14 @@ void list_keywords(HelpFile& file, Output& out) {
   }
 }
 
-// Shows every topic whose keywords match, in file order, pausing after every 20 lines.
+// Shows every topic whose keywords match, in file order, pausing after every 20 lines when
+// someone at a terminal reads it and answers. From a macro or a pipe the pause would take
+// the next command line as its answer, so the whole topic is shown at once.
 // Returns the number of matching topics, or -1 when the user quit at the pause.
 int show_topics(HelpFile& file, Input& in, Output& out, std::string_view key) {
   static const Format kText{"(A)"};
   static const Format kMore{"(1H ,'Type RETURN for more...',$)"};
+  const bool paging = in.interactive() && out.interactive();
   int matched = 0;
   int printed = 0;
   while (file.more()) {
@@ -111,7 +114,7 @@ int show_topics(HelpFile& file, Input& in, Output& out, std::string_view key) {
     file.skip_keyword_group();
     for (; file.more() && !file.at_keyword(); file.advance()) {
       out.write(kText, trim_right(file.record()));
-      if (++printed % kLinesPerPage != 0) continue;
+      if (!paging || ++printed % kLinesPerPage != 0) continue;
       out.write(kMore);
       std::string answer;
       // End of input at the pause ends the display like "q".

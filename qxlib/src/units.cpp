@@ -44,6 +44,8 @@ void TerminalOutput::flush() {
   std::fflush(file_);
 }
 
+bool TerminalOutput::interactive() const { return ::isatty(fileno(file_)) != 0; }
+
 std::string TerminalOutput::take_open_line() {
   std::string line;
   line.swap(held_);

@@ -14,9 +14,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Answers typed at a terminal, and a terminal someone reads: where the display pauses.
+class TypedInput : public qx::StringInput {
+ public:
+  using qx::StringInput::StringInput;
+  bool interactive() const override { return true; }
+};
+class WatchedOutput : public qx::StringOutput {
+ public:
+  bool interactive() const override { return true; }
+};
+
 std::string help(int mode, const fs::path& file, std::string_view keyword, const std::string& answers = "") {
-  qx::StringInput in(answers);
-  qx::StringOutput out;
+  TypedInput in(answers);
+  WatchedOutput out;
   qx::qxhelp(in, out, mode, qx::pad(file.string(), 50), keyword);
   return out.text();
 }
@@ -95,6 +106,26 @@ TEST(Qxhelp, QuitOrEndOfInputAtThePauseEndsAtOnce) {
   EXPECT_EQ(help(0, file, "LONG", "q\n"), stopped);
   EXPECT_EQ(help(0, file, "LONG", "Quit\n"), stopped);   // one character is read
   EXPECT_EQ(help(0, file, "LONG", ""), stopped);
+}
+
+// From a macro or a pipe, or onto something that is not a terminal, the whole topic is
+// shown and the next line stays for the command loop.
+TEST(Qxhelp, NoPauseUnlessTypedAtAndShownOnATerminal) {
+  const std::string file = qx::pad(qxtest::test_data("help_paging.hlp").string(), 50);
+  const std::string whole = lines("long line ", 1, 25) + "\n";
+  auto run = [&](qx::Input& in, qx::StringOutput& out) {
+    qx::qxhelp(in, out, 0, file, "LONG");
+    std::string next;
+    EXPECT_EQ(in.read_line(next), qx::ReadStatus::ok);
+    EXPECT_EQ(next, "DIAG 2");
+    return out.text();
+  };
+  qx::StringInput piped("DIAG 2\n");
+  WatchedOutput watched;
+  EXPECT_EQ(run(piped, watched), whole);
+  TypedInput typed("DIAG 2\n");
+  qx::StringOutput captured;
+  EXPECT_EQ(run(typed, captured), whole);
 }
 
 TEST(Qxhelp, LineCountRunsAcrossTopics) {

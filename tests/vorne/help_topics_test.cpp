@@ -25,4 +25,18 @@ TEST(VorneHelpTopics, HelpDestShowsTheDestinationTopic) {
   EXPECT_EQ(r.out.find("No help information available"), std::string::npos) << r.out;
 }
 
+// The MASK topic is longer than a screen; from a macro or a pipe it is shown whole and the
+// next line is the next command, not the answer to a pause.
+TEST(VorneHelpTopics, LongTopicFromAMacroOrAPipeDoesNotEatTheNextLine) {
+  const qxtest::TempDir dir;
+  qxtest::write_file(dir / "vorne.hlp", help_text());
+  qxtest::write_file(dir / "h.vcm", "HELP MASK\nDIAG 2\n");
+  for (const std::string script : {"HELP MASK\nDIAG 2\nEXIT\n", "@h\nEXIT\n"}) {
+    const qxtest::RunResult r = qxtest::run_program(qxtest::vorne_exe(), script, dir.path());
+    EXPECT_EQ(r.out.find("Type RETURN for more"), std::string::npos) << script << r.out;
+    EXPECT_NE(r.out.find(" MASK/F repeats the last masks"), std::string::npos) << script << r.out;   // its end
+    EXPECT_NE(r.out.find("Diagnostic set to   2"), std::string::npos) << script << r.out;
+  }
+}
+
 }  // namespace

@@ -56,6 +56,8 @@ class Output {
   bool line_open() const { return line_open_; }
 
   virtual void flush() {}
+  // True when the records go to a terminal that someone watches.
+  virtual bool interactive() const { return false; }
 
  protected:
   virtual void emit(std::string_view text) = 0;
@@ -73,6 +75,7 @@ class TerminalOutput : public Output {
   explicit TerminalOutput(std::FILE* f = stdout, int unit = 6) : Output(unit), file_(f) {}
   ~TerminalOutput() override;
   void flush() override;
+  bool interactive() const override;
   void set_hold_open_line(bool hold) { hold_ = hold; }
   // The open line held back for the line editor; it is forgotten here.
   std::string take_open_line();
@@ -157,6 +160,8 @@ class Input {
   virtual ReadStatus read_line(std::string& line) = 0;
   // Back to the first record (REWIND); false when the unit cannot do it.
   virtual bool rewind() { return false; }
+  // True when the records are typed at a terminal (not a macro, a pipe or a file).
+  virtual bool interactive() const { return false; }
 
   static constexpr std::size_t kMaxRecord = 65536;
 
@@ -203,7 +208,7 @@ class KeyboardInput : public Input {
  public:
   explicit KeyboardInput(TerminalOutput& terminal, std::FILE* f = stdin, int unit = 5);
   ReadStatus read_line(std::string& line) override;
-  bool interactive() const { return interactive_; }
+  bool interactive() const override { return interactive_; }
 
  private:
   TerminalOutput& terminal_;
