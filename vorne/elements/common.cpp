@@ -180,4 +180,18 @@ ElementStatus finish_round_lens(LensSystem& s, int iz, const WalkSettings& setti
   return ElementStatus::ok;
 }
 
+ElementStatus ratio_lens(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a,
+                         const RatioLens& lens) {
+  const double code = s.p(iz, 1);
+  if (code_class(code) != lens.kind) return wrong_kind(&settings.term(), lens.not_kind, iz, code);
+  const double r = s.p(iz, 3);
+  if (r == 1.0) return drift(s, iz, particle, settings, a);
+  const std::optional<Mat4> m = lens.fit(r, s.p(iz, 2));
+  if (!m) {
+    settings.term().write(lens.bad_ratio, iz);
+    return ElementStatus::degenerate;
+  }
+  return finish_round_lens(s, iz, settings, *m, lens.error, a);
+}
+
 }  // namespace vorne

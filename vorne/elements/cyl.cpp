@@ -3,6 +3,7 @@
 // metres for a cylinder diameter of 1 m). The slope grows by sqrt(R) across it.
 #include <array>
 #include <cmath>
+#include <optional>
 
 #include "elements/elements.h"
 #include "qx/format.h"
@@ -24,25 +25,14 @@ double fitted(const Fit& c, double r) {
   return std::fabs(sum * r / ((r - 1.0) * (r - 1.0)));
 }
 
-}  // namespace
-
-ElementStatus cyl(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
-  const double code = s.p(iz, 1);
-  static const qx::Format kNotCylinder{"(1H ,'?CYL- Called for non-cyl ELE=',I2,' ITYPE=',F5.1)"};
-  if (code_class(code) != kCylinderLens) return wrong_kind(&settings.term(), kNotCylinder, iz, code);
-  const double r = s.p(iz, 3);
-  if (r == 1.0) return drift(s, iz, particle, settings, a);
+// The x block from R and the length; none where R has no lens.
+std::optional<Mat4> cylinder_block(double r, double len) {
   const double f1 = fitted(kFocal1Fit, r);
   const double f2 = fitted(kFocal2Fit, r);
   const double p1 = fitted(kPlane1Fit, r);
   const double p2 = fitted(kPlane2Fit, r);
   // The slope scales with sqrt(R): a ratio of 0 or below has no lens, nor has a vanishing fit.
-  if (!(r > 0.0) || f1 == 0.0 || f2 == 0.0 || !std::isfinite(f1 + f2 + p1 + p2)) {
-    static const qx::Format kBadRatio{"(1H ,'?CYL- Voltage ratio out of range in element ',I2)"};
-    settings.term().write(kBadRatio, iz);
-    return ElementStatus::degenerate;
-  }
-  const double len = s.p(iz, 2);
+  if (!(r > 0.0) || f1 == 0.0 || f2 == 0.0 || !std::isfinite(f1 + f2 + p1 + p2)) return std::nullopt;
   const double q1 = len / 2.0 + f1 - p1;
   const double q2 = len / 2.0 + f2 - p2;
   const double root = std::sqrt(r);
@@ -51,9 +41,17 @@ ElementStatus cyl(LensSystem& s, int iz, const Particle& particle, const WalkSet
   m(1, 2) = (1.0 - (1.0 - q2 / f2) * (1.0 - q1 / f1)) * f2;
   m(2, 1) = -root / f2;
   m(2, 2) = (1.0 - q1 / f1) * root;
+  return m;
+}
+
+}  // namespace
+
+ElementStatus cyl(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
+  static const qx::Format kNotCylinder{"(1H ,'?CYL- Called for non-cyl ELE=',I2,' ITYPE=',F5.1)"};
+  static const qx::Format kBadRatio{"(1H ,'?CYL- Voltage ratio out of range in element ',I2)"};
   static const qx::Format kError{
       "(1H ,'?Cyl Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
-  return finish_round_lens(s, iz, settings, m, kError, a);
+  return ratio_lens(s, iz, particle, settings, a, {kCylinderLens, kNotCylinder, kBadRatio, kError, cylinder_block});
 }
 
 }  // namespace vorne

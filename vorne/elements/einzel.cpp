@@ -3,6 +3,7 @@
 // diameter of 1 m).
 #include <array>
 #include <cmath>
+#include <optional>
 
 #include "elements/elements.h"
 #include "qx/format.h"
@@ -21,31 +22,28 @@ double polynomial(const std::array<double, 7>& c, double r) {
   return sum;
 }
 
-}  // namespace
-
-ElementStatus einz(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
-  const double code = s.p(iz, 1);
-  static const qx::Format kNotEinzel{"(1H ,'?EINZ- Called for non-einzel ELE=',I2,' ITYPE=',F5.1)"};
-  if (code_class(code) != kEinzelLens) return wrong_kind(&settings.term(), kNotEinzel, iz, code);
-  const double r = s.p(iz, 3);
-  if (r == 1.0) return drift(s, iz, particle, settings, a);
+// The x block from R and the length; none where R has no lens.
+std::optional<Mat4> einzel_block(double r, double len) {
   const double grow = std::pow(r + kRatioOffset, 1.5) / ((r - 1.0) * (r - 1.0));
   const double f = polynomial(kFocalFit, r) * grow;
   const double p = polynomial(kPlaneFit, r) * grow;
   // Below R = -0.6 the fits have no value; where F vanishes or overflows there is no lens.
-  if (!std::isfinite(f) || !std::isfinite(p) || f == 0.0) {
-    static const qx::Format kBadRatio{"(1H ,'?EINZ- Voltage ratio out of range in element ',I2)"};
-    settings.term().write(kBadRatio, iz);
-    return ElementStatus::degenerate;
-  }
-  const double len = s.p(iz, 2);
+  if (!std::isfinite(f) || !std::isfinite(p) || f == 0.0) return std::nullopt;
   Mat4 m;
   m(1, 1) = m(2, 2) = p / f - len / (2.0 * f);
   m(2, 1) = -1.0 / f;
   m(1, 2) = (m(1, 1) * m(2, 2) - 1.0) / m(2, 1);
+  return m;
+}
+
+}  // namespace
+
+ElementStatus einz(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a) {
+  static const qx::Format kNotEinzel{"(1H ,'?EINZ- Called for non-einzel ELE=',I2,' ITYPE=',F5.1)"};
+  static const qx::Format kBadRatio{"(1H ,'?EINZ- Voltage ratio out of range in element ',I2)"};
   static const qx::Format kError{
       "(1H ,'?EINZ- Error in element ',I2,/,6X,'A(2,1) = ',F10.5,/,6X,'A(4,3) = ',F10.5,/)"};
-  return finish_round_lens(s, iz, settings, m, kError, a);
+  return ratio_lens(s, iz, particle, settings, a, {kEinzelLens, kNotEinzel, kBadRatio, kError, einzel_block});
 }
 
 }  // namespace vorne

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cmath>
+#include <optional>
 #include <string_view>
 
 #include "qx/format.h"
@@ -143,6 +144,22 @@ bool all_finite(const Mat4& a);
 // elements are stored.
 ElementStatus finish_round_lens(LensSystem& s, int iz, const WalkSettings& settings, Mat4 m, const qx::Format& error,
                                 Mat4& a);
+
+// A round lens fitted in the voltage ratio R (column 3; einzel, two-cylinder): its code class,
+// its guard message, the message for a ratio that gives no lens (row) and finish_round_lens's
+// error, and the x block its fits give from R and the length (nothing where R gives no lens).
+struct RatioLens {
+  int kind;
+  const qx::Format& not_kind;
+  const qx::Format& bad_ratio;
+  const qx::Format& error;
+  std::optional<Mat4> (*fit)(double r, double len);
+};
+
+// The routine of a RatioLens: the guard, a drift at R = 1, bad_ratio on the terminal where the
+// fit gives no lens, otherwise finish_round_lens.
+ElementStatus ratio_lens(LensSystem& s, int iz, const Particle& particle, const WalkSettings& settings, Mat4& a,
+                         const RatioLens& lens);
 
 // ---- Used by quad and sext --------------------------------------------------------------------------
 // Strength of a quadrupole (order 2) or sextupole (order 3) row, summed with a supra lens of
