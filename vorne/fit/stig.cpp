@@ -25,6 +25,17 @@ void set_group_values(LensSystem& s, std::span<const double> x) {
   for (int g = 1; g <= s.nv; ++g) s.group_value(g) = x[static_cast<std::size_t>(g - 1)];
 }
 
+// The walk's astigmatism X/TH and Y/PH in `object`, or at the image (times the
+// magnifications) in `image`.
+void write_astigmatism(Vorne& v, bool at_image, const qx::Format& image, const qx::Format& object) {
+  if (at_image) {
+    const Magnification m = mag(v, v.sys.izend);
+    v.term.write(image, v.walk.s(1, 2) * m.mx, v.walk.s(3, 4) * m.my);
+  } else {
+    v.term.write(object, v.walk.s(1, 2), v.walk.s(3, 4));
+  }
+}
+
 void run_stig(Vorne& v, const qx::CommandLine& line) {
   LensSystem& s = v.sys;
   if (s.nv == 0) {
@@ -83,16 +94,11 @@ void run_stig(Vorne& v, const qx::CommandLine& line) {
   set_group_values(s, std::span<const double>(result.x.data(), static_cast<std::size_t>(nv)));
   apply_groups(s);
   system_walk(v, 3);
-  if (line.option == 'I') {
-    const Magnification m = mag(v, s.izend);
-    static const qx::Format kAfterImage{
-        "(1H ,/,1H ,2X,'After minimisation     C01 = ',1P,G12.5,' m/rad',/,1H ,22X,'   C01 = ',1P,G12.5,' m/rad')"};
-    v.term.write(kAfterImage, v.walk.s(1, 2) * m.mx, v.walk.s(3, 4) * m.my);
-  } else {
-    static const qx::Format kAfter{
-        "(1H ,/,1H ,2X,'After minimisation  (X/TH) = ',1P,G12.5,' m/rad',/,1H ,22X,'(Y/PH) = ',1P,G12.5,' m/rad')"};
-    v.term.write(kAfter, v.walk.s(1, 2), v.walk.s(3, 4));
-  }
+  static const qx::Format kAfterImage{
+      "(1H ,/,1H ,2X,'After minimisation     C01 = ',1P,G12.5,' m/rad',/,1H ,22X,'   C01 = ',1P,G12.5,' m/rad')"};
+  static const qx::Format kAfter{
+      "(1H ,/,1H ,2X,'After minimisation  (X/TH) = ',1P,G12.5,' m/rad',/,1H ,22X,'(Y/PH) = ',1P,G12.5,' m/rad')"};
+  write_astigmatism(v, line.option == 'I', kAfterImage, kAfter);
 }
 
 }  // namespace
@@ -102,16 +108,11 @@ void cmd_s(Vorne& v, const qx::CommandLine& line) {
   LensSystem& s = v.sys;
   system_walk(v, 1);
   collect_groups(s, v.term);
-  if (line.option == 'I') {
-    const Magnification m = mag(v, s.izend);
-    static const qx::Format kAstigImage{
-        "(1H ,7X,'Astigmatism       C10 = ',1P,G13.5,' m/rad',/,1H ,22X,'   C01 = ',1P,G13.5,' m/rad')"};
-    v.term.write(kAstigImage, v.walk.s(1, 2) * m.mx, v.walk.s(3, 4) * m.my);
-  } else {
-    static const qx::Format kAstig{
-        "(1H ,7X,'Astigmatism    (X/TH) = ',1P,G13.5,' m/rad',/,1H ,22X,'(Y/PH) = ',1P,G13.5,' m/rad')"};
-    v.term.write(kAstig, v.walk.s(1, 2), v.walk.s(3, 4));
-  }
+  static const qx::Format kAstigImage{
+      "(1H ,7X,'Astigmatism       C10 = ',1P,G13.5,' m/rad',/,1H ,22X,'   C01 = ',1P,G13.5,' m/rad')"};
+  static const qx::Format kAstig{
+      "(1H ,7X,'Astigmatism    (X/TH) = ',1P,G13.5,' m/rad',/,1H ,22X,'(Y/PH) = ',1P,G13.5,' m/rad')"};
+  write_astigmatism(v, line.option == 'I', kAstigImage, kAstig);
   if (line.word().size() > 1 && line.word()[1] == 'T') run_stig(v, line);
 }
 
