@@ -243,7 +243,7 @@ void cmd_dotmod(Lumiray& s, const qx::CommandLine& line) {
 }
 
 void cmd_help(Lumiray& s, const qx::CommandLine& line) {
-  qx::help_command(s.input.current(), s.out, line, s.help_file, "lumiray.hlp");
+  qx::help_command(s.input.current(), s.out, line, s.help_file, "lumiray.hlp", LUMIRAY_SOURCE_HELP);
 }
 
 void cmd_delete(Lumiray& s, const qx::CommandLine& line) {

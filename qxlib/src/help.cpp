@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "qx/command.h"
 #include "qx/format.h"
@@ -167,7 +168,9 @@ void qxhelp(Input& in, Output& out, int mode, std::string_view file, std::string
 }
 
 void help_command(Input& in, Output& out, const CommandLine& line, std::string& help_file,
-                  std::string_view local_name) {
+                  std::string_view local_name, std::string_view built_name) {
+  static const Format kNoFile{"(1H ,'No help information available,')"};
+  static const Format kNotThere{"(1H ,A,' does not exist.')"};
   std::string topic = line.option == 'S' ? std::string() : std::string(trim_right(line.arg()));
   if (line.option == 'S' && qxlen(line.typed_arg) > 0) {
     if (line.cut) {   // the rest of the name is lost: a file of its first part is not wanted
@@ -178,7 +181,23 @@ void help_command(Input& in, Output& out, const CommandLine& line, std::string& 
     }
   }
   if (topic.empty()) topic = "HELP";
-  if (!file_exists(help_file)) help_file = std::string(local_name);
+  if (!file_exists(help_file)) {
+    // The installed (or chosen) file, the current directory, the source tree's help folder.
+    std::error_code ec;
+    const std::string here = (std::filesystem::current_path(ec) / local_name).string();
+    std::vector<std::string> places;
+    if (help_file != local_name) places.push_back(help_file);
+    places.push_back(here);
+    if (!built_name.empty()) places.emplace_back(built_name);
+    const auto found = std::find_if(places.begin(), places.end(), [](const std::string& p) { return file_exists(p); });
+    if (found == places.end()) {
+      out.write(kNoFile);
+      for (const std::string& p : places) out.write(kNotThere, p);
+      help_file = std::string(local_name);
+      return;
+    }
+    help_file = *found == here ? std::string(local_name) : *found;
+  }
   out.flush();
   qxhelp(in, out, line.option == 'B' ? 1 : 0, help_file, topic);
 }

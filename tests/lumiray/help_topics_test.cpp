@@ -27,4 +27,13 @@ TEST(LumirayHelpTopics, HelpDefineShowsTheTopicAndDeRunsOnlyDefine) {
   EXPECT_EQ(qxtest::read_file(dir / "fig"), "keep");
 }
 
+// Run from the build folder in a scratch directory, with no help file installed or at hand,
+// HELP finds the help file of the source tree.
+TEST(LumirayHelpTopics, HelpFromAScratchDirectoryUsesTheSourceTree) {
+  const qxtest::TempDir dir;
+  const qxtest::RunResult r = qxtest::run_program(qxtest::lumiray_exe(), "HELP DATA\nEXIT\n", dir.path());
+  EXPECT_NE(r.out.find(" DATA name opens the ray file name"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("No help information available"), std::string::npos) << r.out;
+}
+
 }  // namespace

@@ -15,12 +15,13 @@ namespace {
 namespace fs = std::filesystem;
 
 // A typed HELP line as the programs hand it over; the help file name is the program's.
-std::string help(std::string_view typed, std::string& help_file, std::string_view local_name) {
+std::string help(std::string_view typed, std::string& help_file, std::string_view local_name,
+                 std::string_view built_name = "") {
   qx::StringOutput out;
   qx::Session s{out};
   qx::StringInput in("");
   const qx::CommandLine line = qx::prepare_line(typed, s);
-  qx::help_command(in, out, line, help_file, local_name);
+  qx::help_command(in, out, line, help_file, local_name, built_name);
   return out.text();
 }
 
@@ -55,10 +56,38 @@ TEST(HelpCommand, MissingFileFallsBackToTheLocalOneForGood) {
   EXPECT_EQ(help("HELP", help_file, "local.hlp"), "the local help\n\n");
   EXPECT_EQ(help_file, "local.hlp");
   EXPECT_EQ(help("HELP oth", help_file, "local.hlp"), "other text\n\n");
-  // Neither file: the local name is the one reported.
+  // Neither file: the message says where the local file was looked for.
   fs::remove("local.hlp");
-  EXPECT_EQ(help("HELP", help_file, "local.hlp"),
-            " No help information available,\n local.hlp does not exist.\n");
+  EXPECT_EQ(help("HELP", help_file, "local.hlp"), " No help information available,\n " +
+                                                      (fs::current_path() / "local.hlp").string() +
+                                                      " does not exist.\n");
+}
+
+// A build that was never installed finds the help file of its source tree, after the
+// installed path and the current directory; when there is none, the message names the three
+// places looked at.
+TEST(HelpCommand, SourceTreeFileServesABuildThatIsNotInstalled) {
+  const qxtest::InScratchDir dir;
+  fs::create_directories("src/help");
+  const std::string built = (fs::current_path() / "src/help/p.hlp").string();
+  const std::string here = (fs::current_path() / "p.hlp").string();
+  const std::string installed = "/nowhere/lib/p.hlp";
+  qxtest::write_file(built, "#HELP\nfrom the source tree\n");
+  std::string help_file = installed;
+  EXPECT_EQ(help("HELP", help_file, "p.hlp", built), "from the source tree\n\n");
+  EXPECT_EQ(help_file, built);   // kept for the next call
+
+  qxtest::write_file("p.hlp", "#HELP\nlocal\n");   // the current directory comes first
+  help_file = installed;
+  EXPECT_EQ(help("HELP", help_file, "p.hlp", built), "local\n\n");
+  EXPECT_EQ(help_file, "p.hlp");
+
+  fs::remove("p.hlp");
+  fs::remove(built);
+  help_file = installed;
+  EXPECT_EQ(help("HELP", help_file, "p.hlp", built), " No help information available,\n " + installed +
+                                                         " does not exist.\n " + here + " does not exist.\n " +
+                                                         built + " does not exist.\n");
 }
 
 TEST(HelpCommand, HelpSChangesTheFileAndShowsItsHelpTopic) {

@@ -39,4 +39,13 @@ TEST(VorneHelpTopics, LongTopicFromAMacroOrAPipeDoesNotEatTheNextLine) {
   }
 }
 
+// Run from the build folder in a scratch directory, with no help file installed or at hand,
+// HELP finds the help file of the source tree.
+TEST(VorneHelpTopics, HelpFromAScratchDirectoryUsesTheSourceTree) {
+  const qxtest::TempDir dir;
+  const qxtest::RunResult r = qxtest::run_program(qxtest::vorne_exe(), "HELP DATA\nEXIT\n", dir.path());
+  EXPECT_NE(r.out.find(" DATA [name] - load a lens system"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("No help information available"), std::string::npos) << r.out;
+}
+
 }  // namespace

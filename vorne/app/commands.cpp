@@ -175,7 +175,7 @@ void cmd_exit(Vorne& v, const qx::CommandLine& line) {
 // ---- HELP, MENU --------------------------------------------------------------------------------
 
 void cmd_help(Vorne& v, const qx::CommandLine& line) {
-  qx::help_command(v.in(), v.term, line, v.help_file, "vorne.hlp");
+  qx::help_command(v.in(), v.term, line, v.help_file, "vorne.hlp", kSourceHelpFile);
 }
 
 void cmd_menu(Vorne& v, const qx::CommandLine&) {

@@ -66,5 +66,11 @@ inline constexpr const char* kDefaultHelpFile = VORNE_HELP_PATH;
 #else
 inline constexpr const char* kDefaultHelpFile = "/usr/local/lib/vorne.hlp";
 #endif
+// The help file of the source tree this program was built from, for a build not installed.
+#ifdef VORNE_SOURCE_HELP
+inline constexpr const char* kSourceHelpFile = VORNE_SOURCE_HELP;
+#else
+inline constexpr const char* kSourceHelpFile = "";
+#endif
 
 }  // namespace vorne
