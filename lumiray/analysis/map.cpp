@@ -24,7 +24,7 @@ void print_extents(Lumiray& s, long rays, const Extents& e) {
   static const qx::Format kRays{"(1H ,I6,' rays.')"};
   static const qx::Format kRange{"(1H ,A,'min = ',1P,G13.5,' to ',A,'max = ',1P,G13.5,' micron',/,"
                                  "1H ,A,'range = ',1P,G13.5,' micron')"};
-  const double u = kMicronsPerMetre;
+  const double u = kMicrometresPerMetre;
   s.out.write(kRays, rays);
   s.out.write(kRange, "X", e.xmin * u, "X", e.xmax * u, "X", e.xrange() * u);
   s.out.write(kRange, "Y", e.ymin * u, "Y", e.ymax * u, "Y", e.yrange() * u);
@@ -38,9 +38,9 @@ std::optional<double> ask_half_width(Lumiray& s, const Extents& e) {
   const bool window = s.display.window;
   const double h = kMargin * (window ? std::max(e.xrange(), e.yrange()) / 2.0 : e.largest());
   const std::optional<double> um =
-      ask_fixed(s.dialogue(), [&] { s.out.write(window ? kWindow : kAround, h * kMicronsPerMetre); });
+      ask_fixed(s.dialogue(), [&] { s.out.write(window ? kWindow : kAround, h * kMicrometresPerMetre); });
   if (!um) return std::nullopt;
-  if (window ? std::fabs(*um) > kNoWidth : *um != 0.0) return std::fabs(*um) / kMicronsPerMetre;
+  if (window ? std::fabs(*um) > kNoWidth : *um != 0.0) return std::fabs(*um) / kMicrometresPerMetre;
   return h;
 }
 
@@ -50,7 +50,7 @@ void lqmap(Lumiray& s, char device, RaySource& rays, double z, double h, const E
   static const qx::Format kWindow{"(1H ,'Using window mode.',/,1H ,'X limits: ',1P,G13.5,' to ',1P,G13.5,/,"
                                   "1H ,'Y limits: ',1P,G13.5,' to ',1P,G13.5)"};
   static const qx::Format kLabel{"('Box edge length = ',1P,G11.4,' ^2l^cm','  Z = ',1P,G11.4,' ^2l^cm')"};
-  const double u = kMicronsPerMetre;
+  const double u = kMicrometresPerMetre;
   double cx = 0.0, cy = 0.0;
   if (s.display.window) {
     cx = (e.xmin + e.xmax) / 2.0;
@@ -96,8 +96,8 @@ void map_command(Lumiray& s, const qx::CommandLine& line) {
   if (option != 'R') {
     const ImagePlanes planes = image_planes(rays, ParaxialTest::slope_product, s.out);
     if (option == 'I' || option == 'J') {
-      z = planes.zx + plane_argument(s.reg, line) / kMicronsPerMetre;
-      h = s.reg.a[0] / kMicronsPerMetre;
+      z = planes.zx + plane_argument(s.reg, line) / kMicrometresPerMetre;
+      h = s.reg.a[0] / kMicrometresPerMetre;
     } else {
       const std::optional<double> plane = ask_plane(s, planes);
       if (!plane) return;
@@ -123,7 +123,7 @@ void map_command(Lumiray& s, const qx::CommandLine& line) {
   h = std::fabs(h);
   // Plot coordinates are single precision: a wider box would reach the device as infinity.
   const double centre = s.display.window ? std::max(std::fabs(e->xmin + e->xmax), std::fabs(e->ymin + e->ymax)) : 0.0;
-  if (!((centre + h) * kMicronsPerMetre < kWidestMap)) {
+  if (!((centre + h) * kMicrometresPerMetre < kWidestMap)) {
     static const qx::Format kTooWide{"(1H ,'? - The map is too wide to plot.')"};
     s.out.write(kTooWide);
     return;
@@ -151,17 +151,17 @@ void maxima_command(Lumiray& s, const qx::CommandLine& line) {
   if (n == 0.0 && qx::qxlen(line.arg()) == 0) {
     static const qx::Format kFind{"(1H ,'Find the maximum extent in a particular plane',/,"
                                   "1H ,'X focus = ',1P,G13.5,'um',/,1H ,'Y focus = ',1P,G13.5,'um')"};
-    s.out.write(kFind, planes.zx * kMicronsPerMetre, planes.zy * kMicronsPerMetre);
+    s.out.write(kFind, planes.zx * kMicrometresPerMetre, planes.zy * kMicrometresPerMetre);
     static const qx::Format kAsk{"(1H ,'Z plane for maximum extent (um) > ',$)"};
     const std::optional<double> answer = ask_fixed(s.dialogue(), [&] { s.out.write(kAsk); });
     if (!answer) return;
     n = *answer;
   }
   // The plane is measured from the X image plane.
-  const double z = planes.zx + n / kMicronsPerMetre;
+  const double z = planes.zx + n / kMicrometresPerMetre;
   const std::optional<Extents> e = extents_at(rays, z, kFirstRay);
   if (!e) return;
-  const double m = kMargin * e->largest() * kMicronsPerMetre;
+  const double m = kMargin * e->largest() * kMicrometresPerMetre;
   static const qx::Format kNoRegister{"(1H ,'%MAXIMA - Registers are numbered 0 to 9, not ',A,'; nothing stored.')"};
   if (line.option >= '0' && line.option <= '9')
     s.reg.a[static_cast<std::size_t>(line.option - '0')] = m;

@@ -140,8 +140,8 @@ void draw_plot(Lumiray& s, char device, DataSet& rays, double z, char hq, char v
 
 double phase_value(const Ray& r, double z, char letter) {
   switch (letter) {
-    case 'X': return at_plane(r, z).x * kMicronsPerMetre;
-    case 'Y': return at_plane(r, z).y * kMicronsPerMetre;
+    case 'X': return at_plane(r, z).x * kMicrometresPerMetre;
+    case 'Y': return at_plane(r, z).y * kMicrometresPerMetre;
     case 'T': return r.th * 1000.0;
     case 'P': return r.ph * 1000.0;
     default: return r.d;

@@ -93,10 +93,10 @@ std::optional<double> ask_plane(Lumiray& s, const ImagePlanes& planes, char answ
     if (focal && *c == 'G') return s.fake.focus_y;
     if (*c == 'O') {
       if (focal) s.out.write(kFocal, s.fake.focus_x, s.fake.focus_y);
-      s.out.write(kImages, planes.zy * kMicronsPerMetre, planes.zx * kMicronsPerMetre);
+      s.out.write(kImages, planes.zy * kMicrometresPerMetre, planes.zx * kMicrometresPerMetre);
       const std::optional<double> um = ask_fixed(s.dialogue(), [&] { s.out.write(kDistance); });
       if (!um) return std::nullopt;
-      return *um / kMicronsPerMetre;
+      return *um / kMicrometresPerMetre;
     }
     s.out.write(kChoices);
     if (focal) s.out.write(kFocalChoices);
@@ -106,10 +106,10 @@ std::optional<double> ask_plane(Lumiray& s, const ImagePlanes& planes, char answ
 std::optional<double> ask_image_distance(Lumiray& s, const ImagePlanes& planes) {
   static const qx::Format kImages{"(1H ,'X image = ',1P,G13.5,' um Y image = ',1P,G13.5,' um')"};
   static const qx::Format kAsk{"(1H ,'Image distance (micron) (CR for 0) > ',$)"};
-  s.out.write(kImages, planes.zx * kMicronsPerMetre, planes.zy * kMicronsPerMetre);
+  s.out.write(kImages, planes.zx * kMicrometresPerMetre, planes.zy * kMicrometresPerMetre);
   const std::optional<double> um = ask_fixed(s.dialogue(), [&] { s.out.write(kAsk); });
   if (!um) return std::nullopt;
-  return *um / kMicronsPerMetre;
+  return *um / kMicrometresPerMetre;
 }
 
 }  // namespace lumiray

@@ -10,10 +10,11 @@
 #include "analysis/ray_source.h"
 #include "session/state.h"
 #include "qx/command.h"
+#include "qx/constants.h"
 
 namespace lumiray {
 
-inline constexpr double kMicronsPerMetre = 1.0e6;
+using qx::kMicrometresPerMetre;
 
 // Where a ray crosses the plane at z: (x + th z, y + ph z).
 struct Point {

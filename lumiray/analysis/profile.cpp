@@ -136,7 +136,7 @@ void profile_command(Lumiray& s, const qx::CommandLine& line) {
                     "12,0");
   // Positions in um; the energy deviation stays in percent as stored.
   static const qx::Format kPoint{"(1H ,1P,G12.5,',',A,',',1P,G12.5)"};
-  const double scale = energy ? 1.0 : kMicronsPerMetre;
+  const double scale = energy ? 1.0 : kMicrometresPerMetre;
   const double centre = (lo + hi) / 2.0;
   for (int c = first; c <= last; ++c) {
     const std::int32_t k = channel[static_cast<std::size_t>(c - 1)];

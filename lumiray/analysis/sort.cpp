@@ -67,7 +67,7 @@ bool ask_range(Lumiray& s, SortRegion& region) {
   static const qx::Format kAsk{"(1H ,'Range = ',1P,G13.5,'micron, required range (micron) > ',$)"};
   static const qx::Format kBad{"(1H ,'?LQSORT - The range is a number of micrometres.')"};
   while (true) {
-    s.out.write(kAsk, region.range * kMicronsPerMetre);
+    s.out.write(kAsk, region.range * kMicrometresPerMetre);
     const std::optional<std::string> answer = read_answer(s.dialogue());
     if (!answer) return false;
     if (qx::qxlen(*answer) == 0) return true;
@@ -75,7 +75,7 @@ bool ask_range(Lumiray& s, SortRegion& region) {
     double c = 0.0;
     if (qx::read_reals(one, std::span<double>(&c, 1)) == qx::ReadStatus::ok && std::isfinite(c)) {
       if (c != 0.0) {
-        region.range = std::fabs(c) / kMicronsPerMetre;
+        region.range = std::fabs(c) / kMicrometresPerMetre;
         region.lo = -region.range / 2.0;
       }
       return true;
@@ -108,7 +108,7 @@ std::optional<SortRegion> data_region(Lumiray& s, RaySource& rays, double z) {
   r.lo -= kMargin * r.range;
   r.range *= 1.0 + 2.0 * kMargin;
   // Rays spread near the end of the double range would put infinite grid points (um) in the file.
-  if (!std::isfinite(r.lo * kMicronsPerMetre) || !std::isfinite((r.lo + r.range) * kMicronsPerMetre)) {
+  if (!std::isfinite(r.lo * kMicrometresPerMetre) || !std::isfinite((r.lo + r.range) * kMicrometresPerMetre)) {
     static const qx::Format kTooWide{"(1H ,'?LQSORT - The rays spread too far to sort.')"};
     s.out.write(kTooWide);
     return std::nullopt;
@@ -160,7 +160,7 @@ bool write_grid(Lumiray& s, qx::FileOutput& f, const SortRegion& r, const Grid& 
   for (int j = 1; j <= r.n; ++j)
     for (int i = 1; i <= r.n; ++i) {
       const std::int32_t c = grid[static_cast<std::size_t>((j - 1) * r.n + (i - 1))];
-      f.write(kPoint, r.point(i) * kMicronsPerMetre, r.point(j) * kMicronsPerMetre, count_field(std::min(c, t), 5));
+      f.write(kPoint, r.point(i) * kMicrometresPerMetre, r.point(j) * kMicrometresPerMetre, count_field(std::min(c, t), 5));
     }
   if (f.commit()) return true;
   s.out.write(kCannot, f.path().string());
@@ -212,7 +212,7 @@ void write_percentages(Lumiray& s, const std::string& base, const SortRegion& r,
                                    "' square microns.',/,1H )"};
   f->write(kTrailer, count_field(q, 10),
            maximum ? "This is the highest count in a channel." : "This is the total number of counts.",
-           z * kMicronsPerMetre, r.range * kMicronsPerMetre);
+           z * kMicrometresPerMetre, r.range * kMicrometresPerMetre);
   f->commit();
 }
 
@@ -222,7 +222,7 @@ void write_radial(Lumiray& s, RaySource& rays, const std::string& base, double z
   s.out.write(kWriting);
   const std::optional<double> answer = ask_fixed(s.dialogue(), [&] { s.out.write(kStep); });
   if (!answer) return;
-  const double step = *answer == 0.0 ? kDefaultStep : std::fabs(*answer) / kMicronsPerMetre;
+  const double step = *answer == 0.0 ? kDefaultStep : std::fabs(*answer) / kMicrometresPerMetre;
   // The outer radius of the last annulus, squared for its area, must stay a number.
   if (!std::isfinite(kAnnuli * *answer * kAnnuli * *answer)) {
     static const qx::Format kTooLong{"(1H ,'?LQSORT - The step is too long.')"};
@@ -256,7 +256,7 @@ void write_radial(Lumiray& s, RaySource& rays, const std::string& base, double z
   static const qx::Format kCount{"(1H ,1P,G13.5,',',A,',',1P,G13.5)"};
   static const qx::Format kIntensity{"(1H ,1P,G13.5,',',1P,G13.5,',',1P,G13.5)"};
   static const qx::Format kBadArea{"(1H ,'Bad area at annulus ',I5)"};
-  const double um = step * kMicronsPerMetre;
+  const double um = step * kMicrometresPerMetre;
   for (int k = 1; k <= kAnnuli; ++k) {
     const std::int32_t n = annulus[static_cast<std::size_t>(k - 1)];
     if (n == 0) continue;
@@ -333,7 +333,7 @@ void sort_command(Lumiray& s, const qx::CommandLine& line) {
   data->n = region.n;
   region = *data;
   if (!ask_range(s, region)) return;
-  s.out.write(kRange, region.range * kMicronsPerMetre, region.lo * kMicronsPerMetre);
+  s.out.write(kRange, region.range * kMicrometresPerMetre, region.lo * kMicrometresPerMetre);
   Grid grid(static_cast<std::size_t>(region.n * region.n), 0);
   const std::optional<std::int32_t> cmax = bin_rays(s, rays, *z, region, grid);
   if (!cmax) return;

@@ -76,7 +76,7 @@ void report(Lumiray& s, double z, const SpotSizes& m) {
   static const qx::Format kWidthY{"(1H ,'Width in y holding 50, 80, 90, 100 % (um): ',1P,4G13.5)"};
   static const qx::Format kDiameter{"(1H ,'Diameter holding 50, 80, 90, 100 % (um): ',1P,4G13.5)"};
   static const qx::Format kPoint{"(1H ,'%SPOT - Every ray is at the same point; all sizes are 0.')"};
-  const double u = kMicronsPerMetre;
+  const double u = kMicrometresPerMetre;
   if (m.width_x[3] == 0.0 && m.width_y[3] == 0.0) s.out.write(kPoint);
   s.out.write(kAt, z, m.rays);
   s.out.write(kCentroid, m.cx * u, m.cy * u);
@@ -136,7 +136,7 @@ void scan(Lumiray& s, RaySource& rays, const ImagePlanes& planes, PlanePoints& p
   write_plot_header(*f, "Spot size through focus for " + s.data_file, "Z from the X image plane (^Gg^Rm)",
                     "RMS x, RMS y, 50 % and 90 % diameters (^Gg^Rm)", "12,0");
   s.out.write(kHead);
-  const double u = kMicronsPerMetre;
+  const double u = kMicrometresPerMetre;
   double best_d = 0.0, best_z = 0.0;
   for (long k = 0; k < plan->count; ++k) {
     const double zum = plan->count == 1 ? plan->from
@@ -257,7 +257,7 @@ void spot_command(Lumiray& s, const qx::CommandLine& line) {
   }
   double z = 0.0;
   if (option == 'I' || option == 'J') {
-    z = planes.zx + plane_argument(s.reg, line) / kMicronsPerMetre;
+    z = planes.zx + plane_argument(s.reg, line) / kMicrometresPerMetre;
   } else {
     const std::optional<double> plane = ask_plane(s, planes, store ? ' ' : option);
     if (!plane) return;
@@ -266,7 +266,7 @@ void spot_command(Lumiray& s, const qx::CommandLine& line) {
   if (!gather(s, rays, z, p)) return;
   const SpotSizes m = measure_spot(p, true);
   report(s, z, m);
-  if (store) s.reg.a[static_cast<std::size_t>(option - '0')] = m.diameter[0] * kMicronsPerMetre;
+  if (store) s.reg.a[static_cast<std::size_t>(option - '0')] = m.diameter[0] * kMicrometresPerMetre;
 }
 
 }  // namespace lumiray

@@ -59,9 +59,9 @@ bool add_sources(const LensSystem& s, int iz, double z0, double fringe, Layout& 
     f.kappa = std::fabs(s.p(1, 2)) * kElementaryCharge / p;
     // kappa ~ 1/p; p^2 c^2 = T^2 + 2 T m c^2 and a percent of the energy as loaded is
     // T0/100 at every lens.
-    const double t_ev = energy * 1e6;
+    const double t_ev = energy * kElectronVoltsPerMeV;
     const double rest_ev = s.p(1, 3) * kAtomicMassUnit * kSpeedOfLight * kSpeedOfLight / kElementaryCharge;
-    f.eta = -(t_ev + rest_ev) / (t_ev * (t_ev + 2.0 * rest_ev)) * (s.p(1, 12) * 1e6 / 100.0);
+    f.eta = -(t_ev + rest_ev) / (t_ev * (t_ev + 2.0 * rest_ev)) * (s.p(1, 12) * kElectronVoltsPerMeV / 100.0);
     if (t.type == kSolenoid) {
       f.kind = FieldKind::solenoid;
       f.strength = field;

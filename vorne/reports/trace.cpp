@@ -28,7 +28,6 @@ constexpr double kRangeFactor = 1.05;     // the offered range ends a little pas
 constexpr double kExtentFactor = 1.25;    // the offered extent leaves room around the rays
 constexpr double kEmptyExtent = 1.0;      // mm offered when the rays never leave the axis
 constexpr double kMillimetres = 1000.0;   // m and rad to mm and mrad
-constexpr double kMicrometres = 1.0E6;
 constexpr float kMinWait = 1.0E-10f;      // s: shorter waits are none
 constexpr float kMaxWait = 60.0f;         // s: a longer one would look like a hang
 constexpr int kMaxFont = 8;
@@ -232,7 +231,7 @@ void perform(Vorne& v, const qx::CommandLine& line, bool repeat) {
   if (!repeat) {
     static const qx::Format kBeam{
         "(1H ,'Inital beam: (',1P,G12.5,'um,',1P,G12.5,'mr,',1P,G12.5,'um,',1P,G12.5,'mr)')"};
-    v.term.write(kBeam, beam(1) * kMicrometres, beam(2) * kMillimetres, beam(3) * kMicrometres,
+    v.term.write(kBeam, beam(1) * kMicrometresPerMetre, beam(2) * kMillimetres, beam(3) * kMicrometresPerMetre,
                  beam(4) * kMillimetres);
     static const qx::Format kOrder{"(1H ,'Trace performed to order ',I9)"};
     v.term.write(kOrder, t.order);

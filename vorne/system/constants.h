@@ -14,7 +14,7 @@ using qx::kPi;                                               // the value every 
 
 // ---- Units ------------------------------------------------------------------------------------
 inline constexpr double kElectronVoltsPerMeV = 1.0E6;
-inline constexpr double kMicrometresPerMetre = 1.0E6;        // reports show lengths in um
+using qx::kMicrometresPerMetre;                               // reports show lengths in um
 inline constexpr double kMilliradiansPerRadian = 1.0E3;      // and angles in mrad
 inline constexpr double kMicronsPerMilliradian = 1.0E3;      // a ratio in m/rad shown in um/mrad
 

@@ -7,4 +7,7 @@ namespace qx {
 // with it); reports and ray files depend on its last digit.
 inline constexpr double kPi = 3.141592654;
 
+// Both programs show lengths in micrometres.
+inline constexpr double kMicrometresPerMetre = 1.0E6;
+
 }  // namespace qx
