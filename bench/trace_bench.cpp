@@ -9,7 +9,7 @@
 #include "bench_system.h"
 #include "optics/truncated.h"
 #include "qx/command.h"
-#include "reports/spec.h"
+#include "reports/astigmatism_scan.h"
 #include "scratch_dir.h"
 #include "session/walks.h"
 

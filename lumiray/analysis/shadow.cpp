@@ -79,7 +79,7 @@ void shadow_command(Lumiray& s, const std::string& typed) {
   static const qx::Format kCannot{"(1H ,'?LQGRID - Unable to open ',A,'.')"};
   static const qx::Format kImages{"(1H ,/,1H ,' X Image = ',1P,G13.5,' um',/,1H ,' Y Image = ',1P,G13.5,' um')"};
   static const qx::Format kPlane{"(1H ,' Plane for grid (micron, CR for 0) > ',$)"};
-  static const qx::Format kSpecs{"(1H ,'Grid specifications;',/,1H ,' Period ',F10.5,' um',/,"
+  static const qx::Format kGridSettings{"(1H ,'Grid specifications;',/,1H ,' Period ',F10.5,' um',/,"
                                  "1H ,' Bar full width ',F10.5,' um',/,1H ,'Hole full width ',F10.5,' um',/,"
                                  "1H ,' Position ',F10.5,' m ',/,1H ,' Orientation ',F10.5,' deg')"};
   static const qx::Format kHoleCentred{"(1H ,'Grid hole centred at origin.',/)"};
@@ -113,7 +113,7 @@ void shadow_command(Lumiray& s, const std::string& typed) {
   const double z = *plane * kMicron;
   const std::optional<Grid> grid = ask_grid(s);
   if (!grid) return;
-  s.out.write(kSpecs, grid->period / kMicron, grid->bar / kMicron, (grid->period - grid->bar) / kMicron, z,
+  s.out.write(kGridSettings, grid->period / kMicron, grid->bar / kMicron, (grid->period - grid->bar) / kMicron, z,
               grid->rotation);
   s.out.write(grid->bar_at_origin ? kBarCentred : kHoleCentred);
   const std::optional<char> go = ask_letter(s.dialogue(), kProceed);

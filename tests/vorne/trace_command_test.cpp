@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "qx/command.h"
-#include "reports/spec.h"
+#include "reports/astigmatism_scan.h"
 #include "reports/trace.h"
 #include "trace_expect.h"
 

@@ -27,7 +27,7 @@
 #include "reports/excitation_reports.h"
 #include "reports/listing.h"
 #include "reports/sensitivity.h"
-#include "reports/spec.h"
+#include "reports/astigmatism_scan.h"
 #include "reports/system_reports.h"
 #include "reports/trace.h"
 #include "session/dialogue.h"

@@ -1,5 +1,5 @@
 // SPEC: a new file of (z, astigmatism) pairs over a range of z, each from the system cut at z.
-#include "reports/spec.h"
+#include "reports/astigmatism_scan.h"
 
 #include <cmath>
 #include <cstdint>
