@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "io/rayfile.h"
+#include "analysis_support.h"
 #include "lumiray_script.h"
 #include "qx/tekdecode.h"
 #include "session.h"
@@ -22,13 +23,7 @@ using lumiray::Ray;
 using lumiray_script::count_of;
 using Analysis = lumiray_script::Session;
 
-void write_set(const fs::path& p, const std::vector<Ray>& rays) {
-  std::string why;
-  auto w = lumiray::RayWriter::open(p, lumiray::RayWriter::Mode::replace, "Test beam", why);
-  ASSERT_TRUE(w) << why;
-  for (const Ray& r : rays) ASSERT_TRUE(w->write(r));
-  ASSERT_TRUE(w->finish());
-}
+void write_set(const fs::path& p, const std::vector<Ray>& rays) { analysis_test::write_rays(p, rays, "Test beam"); }
 
 // A beam imaged at the end of the system (ray 2 crosses ray 1 there), n further rays from a
 // small generator: centred on (cx, cy), half sizes hx, hy (m), angles up to 1 mrad.

@@ -22,8 +22,9 @@ inline void write_rays(const std::filesystem::path& p, const std::vector<Ray>& r
   std::string why;
   auto w = lumiray::RayWriter::open(p, lumiray::RayWriter::Mode::replace, caption, why);
   if (!w) throw std::runtime_error(why);
-  for (const Ray& r : rays) w->write(r);
-  w->finish();
+  for (const Ray& r : rays)
+    if (!w->write(r)) throw std::runtime_error("ray not written to " + p.string());
+  if (!w->finish()) throw std::runtime_error("ray file not finished: " + p.string());
 }
 
 inline std::vector<Ray> read_rays(const std::filesystem::path& p, std::string* caption = nullptr) {

@@ -15,6 +15,7 @@
 #include "abbreviations.h"
 #include "analysis/spot.h"
 #include "io/rayfile.h"
+#include "analysis_support.h"
 #include "lumiray_script.h"
 #include "qx/command.h"
 #include "session.h"
@@ -25,13 +26,7 @@ namespace fs = std::filesystem;
 using lumiray::Ray;
 using Spot = lumiray_script::Session;
 
-void write_set(const fs::path& p, const std::vector<Ray>& rays) {
-  std::string why;
-  auto w = lumiray::RayWriter::open(p, lumiray::RayWriter::Mode::replace, "Spot test", why);
-  ASSERT_TRUE(w) << why;
-  for (const Ray& r : rays) ASSERT_TRUE(w->write(r));
-  ASSERT_TRUE(w->finish());
-}
+void write_set(const fs::path& p, const std::vector<Ray>& rays) { analysis_test::write_rays(p, rays, "Spot test"); }
 
 // A small generator of its own: uniform in (0, 1), and normal by Box-Muller.
 class Random {
